@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "camera/Vec3.h"
+
+struct DrawOptions;
+struct HalfEdge;
+struct MeshVertex;
+
+// A triangle; it owns its three half-edges, which run from corner k to corner k + 1.
+struct Face {
+    std::int32_t id = -1;
+    bool mark = false;
+    Vec3 normal{1.0f, 0.0f, 0.0f};
+    double planeOffset = 0.0;
+    HalfEdge* halfEdges[3] = {nullptr, nullptr, nullptr};
+    std::int32_t degeneracy = 0;
+
+    // Creates the face with three new default half-edges linked into a cycle.
+    Face();
+    // Releases the three half-edges.
+    ~Face();
+    Face(const Face&) = delete;
+    Face& operator=(const Face&) = delete;
+
+    // Links the half-edges in the cycle 0 -> 1 -> 2 -> 0 and points them at this face.
+    void LinkHalfEdges();
+    // The corner of half-edge 0.
+    MeshVertex* Vertex0() const;
+    // The corner of half-edge 1.
+    MeshVertex* Vertex1() const;
+    // The corner of half-edge 2.
+    MeshVertex* Vertex2() const;
+    // Updates the three half-edges' directions, then the normal.
+    void UpdateGeometry();
+    // Sets the unit normal (right-hand rule over the corners) and the plane offset.
+    void ComputeNormal();
+    // Sets degeneracy from the count of degenerate half-edges: 3 gives 1, 1 or 2 give 2.
+    void ClassifyDegeneracy();
+    // Sends one triangle's data; call inside glBegin(GL_TRIANGLES)/glEnd.
+    void Draw(const DrawOptions& options) const;
+};
