@@ -3,8 +3,8 @@
 #include "camera/Quaternion.h"
 #include "camera/Vec3.h"
 
-// Degrees to radians as a 32-bit float. It is deliberately not pi/180: angles converted with it
-// and read back with kTwiceRadiansToDegrees come out slightly small, and users compare against that.
+// Degrees to radians as a 32-bit float, deliberately not pi/180: every angle in the system is
+// converted with it, so rotations and fields of view come out very slightly small.
 constexpr float kDegreesToRadians = 0.0174532f;
 
 // A 4x4 matrix of 32-bit floats in column-major order, exactly as glLoadMatrixf takes it:
@@ -29,11 +29,11 @@ Matrix4& AxisAngleMatrix(Matrix4& out, float angleDegrees, const Vec3& axis);
 // Identity with (x, y, z) as translation; returns out.
 Matrix4& TranslationMatrix(Matrix4& out, float x, float y, float z);
 // Perspective projection, the same matrix as glFrustum; returns out.
-Matrix4& FrustumMatrix(Matrix4& out, float left, float right, float bottom, float top,
-                       float zNear, float zFar);
+Matrix4& FrustumMatrix(Matrix4& out, float left, float right, float bottom, float top, float zNear,
+                       float zFar);
 // World-to-camera matrix of the frame (x, y, z axes and origin); returns out.
-Matrix4& ViewMatrixFromAxes(Matrix4& out, const Vec3& xAxis, const Vec3& yAxis,
-                            const Vec3& zAxis, const Vec3& origin);
+Matrix4& ViewMatrixFromAxes(Matrix4& out, const Vec3& xAxis, const Vec3& yAxis, const Vec3& zAxis,
+                            const Vec3& origin);
 // Camera-to-world matrix of the frame: the axes as columns, origin as translation; returns out.
 Matrix4& MatrixFromAxes(Matrix4& out, const Vec3& xAxis, const Vec3& yAxis, const Vec3& zAxis,
                         const Vec3& origin);
