@@ -1,0 +1,73 @@
+#include "mesh/Face.h"
+
+#include "mesh/HalfEdge.h"
+#include "mesh/MeshVertex.h"
+
+Face::Face() {
+    for (HalfEdge*& halfEdge : halfEdges) {
+        halfEdge = new HalfEdge;
+    }
+    LinkHalfEdges();
+}
+
+Face::~Face() {
+    for (HalfEdge* halfEdge : halfEdges) {
+        delete halfEdge;
+    }
+}
+
+void Face::LinkHalfEdges() {
+    for (int corner = 0; corner < 3; ++corner) {
+        halfEdges[corner]->next = halfEdges[(corner + 1) % 3];
+        halfEdges[corner]->face = this;
+    }
+}
+
+MeshVertex* Face::Vertex0() const {
+    return halfEdges[0]->origin;
+}
+
+MeshVertex* Face::Vertex1() const {
+    return halfEdges[1]->origin;
+}
+
+MeshVertex* Face::Vertex2() const {
+    return halfEdges[2]->origin;
+}
+
+void Face::UpdateGeometry() {
+    for (HalfEdge* halfEdge : halfEdges) {
+        halfEdge->UpdateGeometry();
+    }
+    ComputeNormal();
+}
+
+void Face::ComputeNormal() {
+    Vec3 n;
+    Vec3Cross(halfEdges[1]->direction, halfEdges[2]->direction, n);
+    float length = Vec3Length(n);
+    // A zero cross product (degenerate or collinear face) stays (0, 0, 0).
+    if (length > 0.0f) {
+        n.x /= length;
+        n.y /= length;
+        n.z /= length;
+    }
+    normal = n;
+    const Vec3& p = Vertex0()->position;
+    planeOffset = static_cast<double>(normal.x) * p.x + static_cast<double>(normal.y) * p.y +
+                  static_cast<double>(normal.z) * p.z;
+}
+
+void Face::ClassifyDegeneracy() {
+    int count = 0;
+    for (const HalfEdge* halfEdge : halfEdges) {
+        if (halfEdge->degenerate == 1) {
+            ++count;
+        }
+    }
+    if (count == 3) {
+        degeneracy = 1;
+    } else if (count > 0) {
+        degeneracy = 2;
+    }
+}

@@ -1,0 +1,72 @@
+#include "mesh/HalfEdge.h"
+
+#include "mesh/Face.h"
+#include "mesh/MeshVertex.h"
+
+namespace {
+
+// Divides v by its length when that length is positive; returns the length.
+float DivideByLength(Vec3& v) {
+    float length = Vec3Length(v);
+    if (length > 0.0f) {
+        v.x /= length;
+        v.y /= length;
+        v.z /= length;
+    }
+    return length;
+}
+
+}  // namespace
+
+MeshVertex* HalfEdge::EndVertex() const {
+    return next->origin;
+}
+
+void HalfEdge::ComputeDirection() {
+    Vec3 d;
+    Vec3Subtract(EndVertex()->position, origin->position, d);
+    length = DivideByLength(d);
+    // A zero-length edge has no direction; (0, 0, 0) keeps NaN out of every normal.
+    if (length > 0.0f) {
+        direction = d;
+    } else {
+        Vec3Zero(direction);
+    }
+}
+
+void HalfEdge::ComputeDirectionWithTwin() {
+    ComputeDirection();
+    twin->length = length;
+    twin->direction.Set(-direction.x, -direction.y, -direction.z);
+    DivideByLength(twin->direction);
+}
+
+void HalfEdge::UpdateGeometry() {
+    if (processed) {
+        // The twin already gave this half-edge its direction and length in this pass.
+        processed = false;
+        return;
+    }
+    if (twin != nullptr) {
+        ComputeDirectionWithTwin();
+        twin->processed = true;
+    } else {
+        ComputeDirection();
+    }
+}
+
+void HalfEdge::ComputeCrease() {
+    if (twin == nullptr) {
+        crease = true;
+        return;
+    }
+    crease = Vec3Dot(face->normal, twin->face->normal) < 0.0f;
+}
+
+void HalfEdge::MarkBoundary() {
+    if (twin != nullptr) {
+        return;
+    }
+    origin->boundary = true;
+    EndVertex()->boundary = true;
+}
