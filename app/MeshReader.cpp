@@ -1,0 +1,342 @@
+#include "app/MeshReader.h"
+
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace {
+
+// Text not yet cut into tokens.
+struct TokenCursor {
+    const char* next;
+    const char* end;
+};
+
+enum class NumberStatus { kOk, kNotNumber, kOutOfRange, kNotFinite };
+
+enum class ReadStatus { kOk, kReadError, kOutOfMemory };
+
+// The white space formatted stream extraction skips in the classic locale.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Cuts the next token off the cursor; false when only white space is left.
+bool NextToken(TokenCursor& cursor, std::string_view& token) {
+    const char* p = cursor.next;
+    while (p != cursor.end && IsSpace(*p)) {
+        ++p;
+    }
+    if (p == cursor.end) {
+        cursor.next = p;
+        return false;
+    }
+    const char* start = p;
+    while (p != cursor.end && !IsSpace(*p)) {
+        ++p;
+    }
+    cursor.next = p;
+    token = std::string_view(start, static_cast<std::size_t>(p - start));
+    return true;
+}
+
+// Parses a whole token as a decimal int with optional sign, as stream extraction accepts one.
+NumberStatus ParseInt(std::string_view token, int& value) {
+    const char* p = token.data();
+    const char* end = p + token.size();
+    // from_chars takes no plus sign; "+-1" must stay refused after the plus is skipped.
+    if (*p == '+') {
+        ++p;
+        if (p == end || !IsDigit(*p)) {
+            return NumberStatus::kNotNumber;
+        }
+    }
+    int parsed = 0;
+    std::from_chars_result result = std::from_chars(p, end, parsed, 10);
+    if (result.ec == std::errc::invalid_argument || result.ptr != end) {
+        return NumberStatus::kNotNumber;
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        return NumberStatus::kOutOfRange;
+    }
+    value = parsed;
+    return NumberStatus::kOk;
+}
+
+// Parses a whole token as a finite float in the decimal syntax stream extraction accepts.
+NumberStatus ParseFloat(std::string_view token, float& value) {
+    const char* p = token.data();
+    const char* end = p + token.size();
+    if (*p == '+') {
+        ++p;
+        if (p == end || !(IsDigit(*p) || *p == '.')) {
+            return NumberStatus::kNotNumber;
+        }
+    }
+    float parsed = 0.0f;
+    std::from_chars_result result = std::from_chars(p, end, parsed, std::chars_format::general);
+    if (result.ec == std::errc::invalid_argument || result.ptr != end) {
+        return NumberStatus::kNotNumber;
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        // Stream extraction takes an underflow as zero or a denormal but refuses an overflow;
+        // strtof tells the two apart. This path is rare, so the copy does not matter.
+        std::string copy(token);
+        char* stop = nullptr;
+        parsed = std::strtof(copy.c_str(), &stop);
+        if (stop != copy.c_str() + copy.size()) {
+            return NumberStatus::kNotNumber;
+        }
+    }
+    if (!std::isfinite(parsed)) {
+        return NumberStatus::kNotFinite;
+    }
+    value = parsed;
+    return NumberStatus::kOk;
+}
+
+// Reads everything left in the stream into one buffer; a large mesh parses several times faster
+// from memory than through formatted extraction.
+ReadStatus ReadWholeStream(std::ifstream& stream, std::size_t sizeHint,
+                           std::unique_ptr<char[]>& text, std::size_t& size) {
+    std::size_t capacity = sizeHint + 1;
+    if (capacity < 4096) {
+        capacity = 4096;
+    }
+    text.reset(new (std::nothrow) char[capacity]);
+    if (!text) {
+        return ReadStatus::kOutOfMemory;
+    }
+    size = 0;
+    for (;;) {
+        if (size == capacity) {
+            std::size_t grown = capacity * 2;
+            if (grown < capacity) {
+                return ReadStatus::kOutOfMemory;
+            }
+            std::unique_ptr<char[]> larger(new (std::nothrow) char[grown]);
+            if (!larger) {
+                return ReadStatus::kOutOfMemory;
+            }
+            std::memcpy(larger.get(), text.get(), size);
+            text = std::move(larger);
+            capacity = grown;
+        }
+        stream.read(text.get() + size, static_cast<std::streamsize>(capacity - size));
+        size += static_cast<std::size_t>(stream.gcount());
+        if (stream.bad()) {
+            return ReadStatus::kReadError;
+        }
+        if (!stream) {
+            return ReadStatus::kOk;
+        }
+    }
+}
+
+// A token as quoted in a message: shortened, and with control bytes masked, since it comes from
+// a file that may hold anything.
+std::string QuotedToken(std::string_view token) {
+    constexpr std::size_t kShownLength = 40;
+    std::string quoted = "\"";
+    for (char c : token.substr(0, kShownLength)) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        quoted += byte < 0x20 || byte == 0x7f ? '?' : c;
+    }
+    quoted += token.size() > kShownLength ? "...\"" : "\"";
+    return quoted;
+}
+
+// Starts an error line that names the file.
+std::ostream& FileError(const char* path) {
+    return std::cerr << "Error: \"" << path << "\": ";
+}
+
+// Reads one of the two counts, refusing what cannot be allocated.
+bool ReadCount(const char* path, TokenCursor& cursor, const char* name, int& count) {
+    std::string_view token;
+    if (!NextToken(cursor, token)) {
+        FileError(path) << "file ends before the " << name << std::endl;
+        return false;
+    }
+    NumberStatus status = ParseInt(token, count);
+    if (status == NumberStatus::kNotNumber) {
+        FileError(path) << name << " " << QuotedToken(token) << " is not a number" << std::endl;
+        return false;
+    }
+    bool negative = token.front() == '-';
+    if (negative && (status == NumberStatus::kOutOfRange || count < 0)) {
+        FileError(path) << name << " " << QuotedToken(token) << " is negative" << std::endl;
+        return false;
+    }
+    if (status == NumberStatus::kOutOfRange || count > kMaxMeshElementCount) {
+        FileError(path) << name << " " << QuotedToken(token) << " is too large (at most "
+                        << kMaxMeshElementCount << ")" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+// Reads the three coordinates of every vertex.
+bool ReadCoordinates(const char* path, TokenCursor& cursor, int vertexCount, float* coordinates) {
+    std::string_view token;
+    for (int v = 0; v < vertexCount; ++v) {
+        for (int c = 0; c < 3; ++c) {
+            if (!NextToken(cursor, token)) {
+                FileError(path) << "file ends before the coordinates of vertex " << v
+                                << " are complete" << std::endl;
+                return false;
+            }
+            NumberStatus status = ParseFloat(token, coordinates[3 * std::size_t(v) + c]);
+            if (status == NumberStatus::kNotNumber) {
+                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
+                                << " is not a number" << std::endl;
+                return false;
+            }
+            if (status != NumberStatus::kOk) {
+                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
+                                << " is not finite" << std::endl;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Reads the three corners of every face; a corner must name one of the file's vertices, since
+// the mesh looks vertices up by these numbers without checking them.
+bool ReadCorners(const char* path, TokenCursor& cursor, int faceCount, int vertexCount,
+                 int* indices) {
+    std::string_view token;
+    for (int f = 0; f < faceCount; ++f) {
+        for (int c = 0; c < 3; ++c) {
+            if (!NextToken(cursor, token)) {
+                FileError(path) << "file ends before the corners of face " << f << " are complete"
+                                << std::endl;
+                return false;
+            }
+            int corner = 0;
+            NumberStatus status = ParseInt(token, corner);
+            if (status == NumberStatus::kNotNumber) {
+                FileError(path) << "corner " << QuotedToken(token) << " of face " << f
+                                << " is not a number" << std::endl;
+                return false;
+            }
+            if (status != NumberStatus::kOk || corner < 0 || corner >= vertexCount) {
+                if (vertexCount == 0) {
+                    FileError(path) << "corner " << QuotedToken(token) << " of face " << f
+                                    << " names a vertex, but the file has no vertices" << std::endl;
+                } else {
+                    FileError(path)
+                        << "corner " << QuotedToken(token) << " of face " << f
+                        << " is outside the vertex numbers 0 to " << vertexCount - 1 << std::endl;
+                }
+                return false;
+            }
+            indices[3 * std::size_t(f) + c] = corner;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
+                  int* faceCount) {
+    assert(coordinates != nullptr && indices != nullptr);
+    assert(vertexCount != nullptr && faceCount != nullptr);
+
+    std::ifstream stream;
+    if (!OpenMeshFile(path, stream)) {
+        return false;
+    }
+
+    // An ifstream opens a directory on Linux and only fails on the first read.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        FileError(path) << "is a directory, not a mesh file" << std::endl;
+        return false;
+    }
+
+    // Read the whole file; its size is only a hint, since special files report none.
+    std::uintmax_t fileSize = std::filesystem::file_size(path, error);
+    std::size_t sizeHint = error ? 0 : static_cast<std::size_t>(fileSize);
+    std::unique_ptr<char[]> text;
+    std::size_t textSize = 0;
+    ReadStatus readStatus = ReadWholeStream(stream, sizeHint, text, textSize);
+    stream.close();
+    if (readStatus == ReadStatus::kReadError) {
+        FileError(path) << "could not be read" << std::endl;
+        return false;
+    }
+    if (readStatus == ReadStatus::kOutOfMemory) {
+        FileError(path) << "not enough memory to hold the file" << std::endl;
+        return false;
+    }
+    TokenCursor cursor{text.get(), text.get() + textSize};
+
+    // Header word: any other word, however long, is refused without being copied anywhere.
+    std::string_view header;
+    if (!NextToken(cursor, header) || header != "ZEL") {
+        std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
+                  << std::endl;
+        return false;
+    }
+
+    int vertices = 0;
+    int faces = 0;
+    if (!ReadCount(path, cursor, "vertex count", vertices) ||
+        !ReadCount(path, cursor, "face count", faces)) {
+        return false;
+    }
+
+    // Counts are at most kMaxMeshElementCount, so three times either fits a size_t.
+    std::unique_ptr<float[]> coordinateArray(new (std::nothrow) float[3 * std::size_t(vertices)]);
+    std::unique_ptr<int[]> indexArray(new (std::nothrow) int[3 * std::size_t(faces)]);
+    if (!coordinateArray || !indexArray) {
+        FileError(path) << "not enough memory for " << vertices << " vertices and " << faces
+                        << " faces" << std::endl;
+        return false;
+    }
+
+    if (!ReadCoordinates(path, cursor, vertices, coordinateArray.get()) ||
+        !ReadCorners(path, cursor, faces, vertices, indexArray.get())) {
+        return false;
+    }
+
+    // Whatever follows the last face is not read.
+    *coordinates = coordinateArray.release();
+    *indices = indexArray.release();
+    *vertexCount = vertices;
+    *faceCount = faces;
+    return true;
+}
+
+bool OpenMeshFile(const char* path, std::ifstream& stream) {
+    if (path == nullptr) {
+        std::cerr << "Error: Invalid filename given to read file" << std::endl;
+        return false;
+    }
+    if (!stream.is_open()) {
+        stream.open(path, std::ios::in);
+    }
+    if (!stream.is_open()) {
+        std::cerr << "Error: file could not be opened for reading \"" << path << "\"" << std::endl;
+        return false;
+    }
+    return true;
+}

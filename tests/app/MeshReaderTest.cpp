@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/MeshReader.h"
+
+namespace {
+
+// The unit square of two triangles:
+//   3 --- 2
+//   |   / |
+//   | /   |
+//   0 --- 1
+const char* const kSquareTokens[] = {"ZEL", "4", "2", "0", "0", "0", "1", "0", "0", "1", "1",
+                                     "0",   "0", "1", "0", "0", "1", "2", "0", "2", "3"};
+const std::vector<float> kSquareCoordinates = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+const std::vector<int> kSquareIndices = {0, 1, 2, 0, 2, 3};
+const char* const kSquareFile = "ZEL\n4 2\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n0 1 2\n0 2 3\n";
+
+const char* const kHeaderMessage =
+    "Error: Do not recognize file type. File data should have ZEL header\n";
+
+// What one ReadMeshFile call did, with the arrays copied out and released.
+struct ReadResult {
+    bool ok = false;
+    std::string errors;
+    std::vector<float> coordinates;
+    std::vector<int> indices;
+    int vertexCount = 0;
+    int faceCount = 0;
+    bool outputsUntouched = false;
+};
+
+// Calls ReadMeshFile with sentinel out-parameters and standard error captured.
+ReadResult ReadCaptured(const char* path) {
+    float coordinateSentinel = 0.0f;
+    int indexSentinel = 0;
+    float* coordinates = &coordinateSentinel;
+    int* indices = &indexSentinel;
+    int vertexCount = -7;
+    int faceCount = -9;
+
+    std::ostringstream captured;
+    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+    ReadResult result;
+    result.ok = ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount);
+    std::cerr.rdbuf(saved);
+
+    result.errors = captured.str();
+    result.outputsUntouched = coordinates == &coordinateSentinel && indices == &indexSentinel &&
+                              vertexCount == -7 && faceCount == -9;
+    if (result.ok) {
+        result.vertexCount = vertexCount;
+        result.faceCount = faceCount;
+        result.coordinates.assign(coordinates, coordinates + 3 * std::max(vertexCount, 0));
+        result.indices.assign(indices, indices + 3 * std::max(faceCount, 0));
+        delete[] coordinates;
+        delete[] indices;
+    }
+    return result;
+}
+
+class MeshReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zelreaderXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+    }
+
+    void TearDown() override {
+        std::error_code error;
+        std::filesystem::remove_all(directory_, error);
+    }
+
+    // Writes text to a file in the test's directory and returns its path.
+    std::string WriteFile(const std::string& name, const std::string& text) {
+        std::string path = (directory_ / name).string();
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+        return path;
+    }
+
+    ReadResult ReadText(const std::string& text) {
+        std::string path = WriteFile("mesh.zel", text);
+        return ReadCaptured(path.c_str());
+    }
+
+    // Expects a refusal: false, untouched outputs, one "Error: " line naming the file and
+    // holding every given phrase.
+    void ExpectRefused(const std::string& text, const std::vector<std::string>& phrases) {
+        std::string path = WriteFile("bad.zel", text);
+        ReadResult result = ReadCaptured(path.c_str());
+        SCOPED_TRACE("file: " + text.substr(0, 80));
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors.rfind("Error: ", 0), 0u) << result.errors;
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
+        EXPECT_NE(result.errors.find(path), std::string::npos) << result.errors;
+        for (const std::string& phrase : phrases) {
+            EXPECT_NE(result.errors.find(phrase), std::string::npos)
+                << "missing \"" << phrase << "\" in " << result.errors;
+        }
+    }
+
+    void ExpectHeaderRefused(const std::string& text) {
+        ReadResult result = ReadText(text);
+        SCOPED_TRACE("file starts: " + text.substr(0, 40));
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors, kHeaderMessage);
+    }
+
+    std::filesystem::path directory_;
+};
+
+void ExpectSquare(const ReadResult& result) {
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.vertexCount, 4);
+    EXPECT_EQ(result.faceCount, 2);
+    EXPECT_EQ(result.coordinates, kSquareCoordinates);
+    EXPECT_EQ(result.indices, kSquareIndices);
+}
+
+std::string JoinSquareTokens(const std::string& separator) {
+    std::string text;
+    for (const char* token : kSquareTokens) {
+        text += token;
+        text += separator;
+    }
+    return text;
+}
+
+TEST_F(MeshReaderTest, ReadsTheUnitSquareInAnyLayout) {
+    {
+        SCOPED_TRACE("lines as written");
+        ExpectSquare(ReadText(kSquareFile));
+    }
+    {
+        SCOPED_TRACE("one line");
+        ExpectSquare(ReadText(JoinSquareTokens(" ")));
+    }
+    {
+        SCOPED_TRACE("one token a line");
+        ExpectSquare(ReadText(JoinSquareTokens("\n")));
+    }
+    {
+        SCOPED_TRACE("tabs, carriage returns and no final line end");
+        std::string text = JoinSquareTokens("\t\r\n\v\f ");
+        ExpectSquare(ReadText("  \n" + text.substr(0, text.size() - 6)));
+    }
+}
+
+TEST_F(MeshReaderTest, TokensAfterTheLastFaceAreIgnored) {
+    ExpectSquare(ReadText(std::string(kSquareFile) + "7 8 9\nnot a number at all nan\n"));
+}
+
+TEST_F(MeshReaderTest, HeaderWithZeroCountsGivesEmptyArrays) {
+    ReadResult result = ReadText("ZEL 0 0\n");
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.vertexCount, 0);
+    EXPECT_EQ(result.faceCount, 0);
+    EXPECT_TRUE(result.coordinates.empty());
+    EXPECT_TRUE(result.indices.empty());
+}
+
+TEST_F(MeshReaderTest, VerticesWithoutFacesAreRead) {
+    ReadResult result = ReadText("ZEL 2 0 1 2 3 4 5 6");
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.coordinates, (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(result.indices.empty());
+}
+
+TEST_F(MeshReaderTest, AnyHeaderOtherThanZelIsRefused) {
+    ExpectHeaderRefused("zel 4 2\n");
+    ExpectHeaderRefused("ZELX 0 0\n");
+    ExpectHeaderRefused("XZEL 0 0\n");
+    ExpectHeaderRefused("ZE L 0 0\n");
+    ExpectHeaderRefused("");
+    ExpectHeaderRefused(" \n\t\n");
+    // Longer than the 255 characters a header word may have, and starting like the real one.
+    ExpectHeaderRefused("ZEL" + std::string(300, 'L') + " 0 0\n");
+    ExpectHeaderRefused(std::string(100000, 'Z'));
+}
+
+TEST_F(MeshReaderTest, NumbersReadAsFormattedExtractionReadsThem) {
+    const std::vector<std::string> floats = {"1e-3",   "+2",   ".5",    "-0",    "3.",    "1E2",
+                                             "-.5e+1", "+.25", "007.5", "1e-50", "1e-40", "-7"};
+    const std::vector<std::string> ints = {"+1", "00", "-0"};
+    std::string text = "ZEL 4 1\n";
+    for (const std::string& token : floats) {
+        text += token + " ";
+    }
+    for (const std::string& token : ints) {
+        text += token + " ";
+    }
+    ReadResult result = ReadText(text);
+    ASSERT_TRUE(result.ok) << result.errors;
+    for (std::size_t i = 0; i < floats.size(); ++i) {
+        std::istringstream stream(floats[i]);
+        float expected = 0.0f;
+        stream >> expected;
+        ASSERT_FALSE(stream.fail()) << floats[i];
+        EXPECT_EQ(result.coordinates[i], expected) << floats[i];
+        EXPECT_EQ(std::signbit(result.coordinates[i]), std::signbit(expected)) << floats[i];
+    }
+    for (std::size_t i = 0; i < ints.size(); ++i) {
+        std::istringstream stream(ints[i]);
+        int expected = -1;
+        stream >> expected;
+        EXPECT_EQ(result.indices[i], expected) << ints[i];
+    }
+}
+
+TEST_F(MeshReaderTest, FileEndingEarlyIsRefusedNamingTheRecord) {
+    ExpectRefused("ZEL", {"vertex count"});
+    ExpectRefused("ZEL 4", {"face count"});
+    ExpectRefused("ZEL 4 2\n0 0 0\n1 0 0\n1 1", {"vertex 2"});
+    ExpectRefused("ZEL 4 2\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n", {"face 0"});
+    ExpectRefused("ZEL 4 2\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n0 1 2\n0 2", {"face 1"});
+}
+
+TEST_F(MeshReaderTest, TokenThatIsNotANumberIsRefused) {
+    ExpectRefused("ZEL four 2", {"vertex count", "\"four\"", "not a number"});
+    ExpectRefused("ZEL 4 2x", {"face count", "\"2x\"", "not a number"});
+    ExpectRefused("ZEL 1.0 0", {"vertex count", "\"1.0\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 x 0", {"vertex 0", "\"x\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 1e", {"vertex 0", "\"1e\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 0x1p3", {"vertex 0", "\"0x1p3\"", "not a number"});
+    ExpectRefused("ZEL 2 0 0 0 0 1 +-1 1", {"vertex 1", "\"+-1\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 . ", {"vertex 0", "\".\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 +inf", {"vertex 0", "\"+inf\"", "not a number"});
+    ExpectRefused("ZEL 3 1 0 0 0 1 0 0 0 1 0 0 12abc 2", {"face 0", "\"12abc\"", "not a number"});
+    ExpectRefused("ZEL 3 1 0 0 0 1 0 0 0 1 0 0 1.5 2", {"face 0", "\"1.5\"", "not a number"});
+    ExpectRefused("ZEL 3 1 0 0 0 1 0 0 0 1 0 0 1 +", {"face 0", "\"+\"", "not a number"});
+    ExpectRefused("ZEL 3 1 0 0 0 1 0 0 0 1 0 0 1 --2", {"face 0", "\"--2\"", "not a number"});
+}
+
+TEST_F(MeshReaderTest, RefusedTokenIsQuotedShortAndWithoutControlBytes) {
+    std::string token = "\x1b[2J\x01" + std::string(5000, 'x');
+    ExpectRefused("ZEL 1 0 0 0 " + token,
+                  {"vertex 0", "\"?[2J?xxx", "...\" of vertex 0 is not a number"});
+    ReadResult result = ReadText("ZEL 1 0 0 0 " + token);
+    EXPECT_LT(result.errors.size(), 200u);
+    EXPECT_EQ(result.errors.find('\x1b'), std::string::npos);
+}
+
+TEST_F(MeshReaderTest, CoordinateThatIsNotFiniteIsRefused) {
+    for (const char* token : {"nan", "inf", "-inf", "infinity", "NAN", "1e999", "-1e39"}) {
+        ExpectRefused(std::string("ZEL 2 0 0 0 0 1 ") + token + " 1",
+                      {"vertex 1", std::string("\"") + token + "\"", "not finite"});
+    }
+}
+
+TEST_F(MeshReaderTest, CountsThatCannotBeAllocatedAreRefused) {
+    ExpectRefused("ZEL -1 0", {"vertex count", "\"-1\"", "negative"});
+    ExpectRefused("ZEL 0 -3", {"face count", "\"-3\"", "negative"});
+    ExpectRefused("ZEL -99999999999 0", {"vertex count", "negative"});
+    ExpectRefused("ZEL 100000001 0", {"vertex count", "\"100000001\"", "too large"});
+    ExpectRefused("ZEL 0 100000001", {"face count", "too large"});
+    ExpectRefused("ZEL 2147483648 0", {"vertex count", "too large"});
+}
+
+TEST_F(MeshReaderTest, CornerOutsideTheVerticesIsRefused) {
+    const std::string vertices = "ZEL 3 2 0 0 0 1 0 0 0 1 0\n0 1 2\n";
+    ExpectRefused(vertices + "0 3 2", {"face 1", "\"3\"", "0 to 2"});
+    ExpectRefused(vertices + "-1 1 2", {"face 1", "\"-1\"", "0 to 2"});
+    ExpectRefused(vertices + "0 1 2147483648", {"face 1", "\"2147483648\"", "0 to 2"});
+    ExpectRefused("ZEL 0 1 0 0 0", {"face 0", "no vertices"});
+}
+
+TEST_F(MeshReaderTest, MissingPathsAndUnreadableFilesAreRefused) {
+    {
+        SCOPED_TRACE("null path");
+        ReadResult result = ReadCaptured(nullptr);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors, "Error: Invalid filename given to read file\n");
+    }
+    {
+        SCOPED_TRACE("missing file");
+        std::string path = (directory_ / "absent.zel").string();
+        ReadResult result = ReadCaptured(path.c_str());
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors, "Error: file could not be opened for reading \"" + path + "\"\n");
+    }
+    {
+        SCOPED_TRACE("directory");
+        std::string path = directory_.string();
+        ReadResult result = ReadCaptured(path.c_str());
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors, "Error: \"" + path + "\": is a directory, not a mesh file\n");
+    }
+    if (std::filesystem::exists("/proc/self/mem")) {
+        // Opens fine, but reading at offset 0 fails: the page there is never mapped.
+        SCOPED_TRACE("read error");
+        ReadResult result = ReadCaptured("/proc/self/mem");
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.outputsUntouched);
+        EXPECT_EQ(result.errors, "Error: \"/proc/self/mem\": could not be read\n");
+    }
+}
+
+TEST_F(MeshReaderTest, OpenMeshFileKeepsAStreamThatIsAlreadyOpen) {
+    std::string path = WriteFile("square.zel", kSquareFile);
+    std::ifstream stream(path);
+    ASSERT_TRUE(stream.is_open());
+    std::string absent = (directory_ / "absent.zel").string();
+    EXPECT_TRUE(OpenMeshFile(absent.c_str(), stream));
+    std::string header;
+    stream >> header;
+    EXPECT_EQ(header, "ZEL");
+
+    std::ifstream closed;
+    std::ostringstream captured;
+    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+    EXPECT_FALSE(OpenMeshFile(absent.c_str(), closed));
+    EXPECT_TRUE(OpenMeshFile(path.c_str(), closed));
+    std::cerr.rdbuf(saved);
+    EXPECT_EQ(captured.str(), "Error: file could not be opened for reading \"" + absent + "\"\n");
+    EXPECT_TRUE(closed.is_open());
+}
+
+}  // namespace
