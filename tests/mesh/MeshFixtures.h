@@ -1,0 +1,308 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mesh/Mesh.h"
+
+// Small meshes built in code, the report they print, and a connectivity validator.
+namespace fixtures {
+
+// Input arrays as the reader would hand them over.
+struct MeshData {
+    std::vector<float> coordinates;
+    std::vector<int> indices;
+
+    int VertexCount() const { return static_cast<int>(coordinates.size() / 3); }
+    int FaceCount() const { return static_cast<int>(indices.size() / 3); }
+};
+
+// The six counts of an edge report.
+struct EdgeCounts {
+    int total = -1;
+    int good = -1;
+    int boundary = -1;
+    int nonManifold = -1;
+    int degenerate = -1;
+    int inconsistent = -1;
+};
+
+// Redirects std::cerr into a string for the lifetime of the object.
+class CerrCapture {
+public:
+    CerrCapture() : saved_(std::cerr.rdbuf(stream_.rdbuf())) {}
+    ~CerrCapture() { std::cerr.rdbuf(saved_); }
+    CerrCapture(const CerrCapture&) = delete;
+    CerrCapture& operator=(const CerrCapture&) = delete;
+    std::string Text() const { return stream_.str(); }
+
+private:
+    std::ostringstream stream_;
+    std::streambuf* saved_;
+};
+
+// Checks every pointer invariant of a built mesh.
+inline ::testing::AssertionResult ValidateConnectivity(const Mesh& mesh) {
+    int expectedFaceId = 0;
+    for (const Face* face : mesh.faces) {
+        if (face->id != expectedFaceId++) {
+            return ::testing::AssertionFailure() << "face ids not in list order";
+        }
+        for (int c = 0; c < 3; ++c) {
+            const HalfEdge* h = face->halfEdges[c];
+            if (h->face != face || h->next != face->halfEdges[(c + 1) % 3]) {
+                return ::testing::AssertionFailure()
+                       << "half-edge " << h->id << " not in its cycle";
+            }
+            if (h->next->next->next != h || h->id != 3 * face->id + c) {
+                return ::testing::AssertionFailure() << "bad cycle or id at half-edge " << h->id;
+            }
+            if (h->origin == nullptr) {
+                return ::testing::AssertionFailure() << "half-edge " << h->id << " has no origin";
+            }
+        }
+    }
+    int expectedHalfEdgeId = 0;
+    for (const HalfEdge* h : mesh.halfEdges) {
+        if (h->id != expectedHalfEdgeId++) {
+            return ::testing::AssertionFailure() << "half-edge ids not in list order";
+        }
+        if (h->processed) {
+            return ::testing::AssertionFailure() << "half-edge " << h->id << " left processed";
+        }
+        const HalfEdge* t = h->twin;
+        if (t == nullptr) {
+            continue;
+        }
+        if (t->twin != h) {
+            return ::testing::AssertionFailure() << "twin of half-edge " << h->id << " not mutual";
+        }
+        if (t->origin != h->next->origin || t->next->origin != h->origin) {
+            return ::testing::AssertionFailure()
+                   << "twin of half-edge " << h->id << " not reversed";
+        }
+    }
+    int expectedVertexId = 0;
+    for (const MeshVertex* v : mesh.vertices) {
+        if (v->id != expectedVertexId++) {
+            return ::testing::AssertionFailure() << "vertex ids not in input order";
+        }
+        if (v->halfEdge != nullptr && v->halfEdge->origin != v) {
+            return ::testing::AssertionFailure()
+                   << "halfEdge of vertex " << v->id << " leaves elsewhere";
+        }
+    }
+    if (static_cast<int>(mesh.halfEdges.size()) != 3 * static_cast<int>(mesh.faces.size())) {
+        return ::testing::AssertionFailure() << "half-edge count is not three per face";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A mesh built from data, with the report it printed on std::cerr.
+struct BuiltMesh {
+    std::unique_ptr<Mesh> mesh;
+    std::string report;
+};
+
+// Builds the mesh with std::cerr captured and validates its connectivity.
+inline BuiltMesh Build(const MeshData& data) {
+    BuiltMesh built;
+    {
+        CerrCapture capture;
+        built.mesh = std::make_unique<Mesh>(data.coordinates.data(), data.indices.data(),
+                                            data.VertexCount(), data.FaceCount());
+        built.report = capture.Text();
+    }
+    EXPECT_TRUE(ValidateConnectivity(*built.mesh));
+    return built;
+}
+
+// Reads the six counts from the report; a line with other wording fails the test.
+inline EdgeCounts ParseReport(const std::string& report) {
+    static const char* const kSuffixes[6] = {" edges",
+                                             " good edges",
+                                             " boundary edges",
+                                             " non-manifold edges",
+                                             " degenerate edges",
+                                             " edges with inconsistent normals"};
+    int values[6] = {-1, -1, -1, -1, -1, -1};
+    std::istringstream lines(report);
+    std::string line;
+    int index = 0;
+    while (std::getline(lines, line)) {
+        if (line == "Recomputing the geometry") {
+            continue;
+        }
+        if (index >= 6) {
+            ADD_FAILURE() << "extra report line: " << line;
+            break;
+        }
+        std::string text = line;
+        if (index == 0) {
+            const std::string prefix = "There are ";
+            EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0) << line;
+            text = text.substr(std::min(prefix.size(), text.size()));
+        }
+        std::size_t digits = 0;
+        values[index] = std::stoi(text, &digits);
+        EXPECT_EQ(text.substr(digits), kSuffixes[index]) << line;
+        ++index;
+    }
+    EXPECT_EQ(index, 6);
+    return {values[0], values[1], values[2], values[3], values[4], values[5]};
+}
+
+// The vertex with the given id.
+inline MeshVertex* VertexAt(const Mesh& mesh, int id) {
+    for (MeshVertex* v : mesh.vertices) {
+        if (v->id == id) {
+            return v;
+        }
+    }
+    return nullptr;
+}
+
+// The face with the given id.
+inline Face* FaceAt(const Mesh& mesh, int id) {
+    for (Face* f : mesh.faces) {
+        if (f->id == id) {
+            return f;
+        }
+    }
+    return nullptr;
+}
+
+// No vertices, no faces.
+inline MeshData Empty() {
+    return {};
+}
+
+//  2
+//  | \        corners counter-clockwise seen from +z
+//  0---1
+inline MeshData SingleTriangle() {
+    return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}};
+}
+
+//  1
+//  | \        same triangle, corners listed clockwise
+//  0---2
+inline MeshData ClockwiseTriangle() {
+    return {{0, 0, 0, 0, 1, 0, 1, 0, 0}, {0, 1, 2}};
+}
+
+//  3---2
+//  | / |      two coplanar faces sharing the diagonal 0-2
+//  0---1
+inline MeshData Square() {
+    return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 3}};
+}
+
+//  3---2
+//  | \ |      both faces run along 2 -> 0: inconsistent winding
+//  0---1
+inline MeshData InconsistentPair() {
+    return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 2, 0, 3}};
+}
+
+//  2
+//  | \        the single triangle listed twice with the same corner order
+//  0---1
+inline MeshData DuplicateTriangle() {
+    return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2, 0, 1, 2}};
+}
+
+//  2
+//  | \        the single triangle listed once in each winding
+//  0---1
+inline MeshData OppositeTriangles() {
+    return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 1}};
+}
+
+//      2   4 (up, z = 1)
+//     / \ /
+//    0---1    three faces on the edge 0-1
+//     \ /
+//      3
+inline MeshData Fin() {
+    return {{0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, -1, 0, 0.5f, 0, 1}, {0, 1, 2, 1, 0, 3, 0, 1, 4}};
+}
+
+//    2 (z = 1)
+//    |
+//    0---1    face (0, 1, 2) in the x-z plane, face (1, 0, 3) in the x-y plane,
+//     \       meeting at a right angle along 0-1
+//      3 (y = 1)
+inline MeshData RightAngle() {
+    return {{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 1, 0, 3}};
+}
+
+// Regular tetrahedron on alternate corners of the cube [-1, 1]^3, faces wound outwards:
+//   0 (1, 1, 1), 1 (1, -1, -1), 2 (-1, 1, -1), 3 (-1, -1, 1)
+inline MeshData Tetrahedron() {
+    return {{1, 1, 1, 1, -1, -1, -1, 1, -1, -1, -1, 1}, {0, 1, 2, 0, 3, 1, 0, 2, 3, 1, 3, 2}};
+}
+
+//  a=0 ---- b=1   one face with corners (a, a, b)
+inline MeshData DegenerateAab() {
+    return {{0, 0, 0, 1, 0, 0}, {0, 0, 1}};
+}
+
+//  a=0            one face with corners (a, a, a)
+inline MeshData DegenerateAaa() {
+    return {{2, 3, 4}, {0, 0, 0}};
+}
+
+//  2
+//  | \        3 (5, 5, 5), used by no face
+//  0---1
+inline MeshData UnusedVertex() {
+    return {{0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5}, {0, 1, 2}};
+}
+
+//    3---2
+//   / \ / \       interior vertex 0 at the centre of a hexagon,
+//  4---0---1      faces (0, i, i + 1), i = 1 ... 6, wrapping to 1
+//   \ / \ /
+//    5---6
+inline MeshData HexagonFan() {
+    MeshData data;
+    data.coordinates = {0, 0, 0};
+    for (int i = 0; i < 6; ++i) {
+        float angle = static_cast<float>(i) * 3.14159265f / 3.0f;
+        data.coordinates.insert(data.coordinates.end(), {std::cos(angle), std::sin(angle), 0});
+    }
+    for (int i = 1; i <= 6; ++i) {
+        data.indices.insert(data.indices.end(), {0, i, i % 6 + 1});
+    }
+    return data;
+}
+
+//  3---2
+//  | \ |      boundary vertex 0 with an open fan of three faces:
+//  4   |      (0, 1, 2), (0, 2, 3), (0, 3, 4)
+//   \  |
+//    0-1
+inline MeshData OpenFan() {
+    return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 0.5f, 0}, {0, 1, 2, 0, 2, 3, 0, 3, 4}};
+}
+
+//  3---2               5---6 (z = 1)
+//   \ /|              / \ /
+//    \ |             /   \      two fans of two faces that touch only at vertex 0:
+//      0------------4     \     (0, 1, 2), (0, 2, 3) flat in z = 0,
+//      |                         (0, 4, 5), (0, 5, 6) tilted up towards z = 1
+//      1
+inline MeshData TwoFans() {
+    return {{0, 0, 0, 0, -1, 0, 1, 0, 0, 0, 1, 0, -1, 0, 0, -1, 0, 1, -1, 1, 1},
+            {0, 1, 2, 0, 2, 3, 0, 4, 5, 0, 5, 6}};
+}
+
+}  // namespace fixtures
