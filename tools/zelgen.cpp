@@ -1,0 +1,344 @@
+// zelgen: writes ZEL meshes with known edge structure for the examples and the benchmarks.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Beyond this the file would run to gigabytes; nothing here needs that much.
+constexpr long kMaxFaces = 50000000;
+constexpr double kTorusMajorRadius = 1.0;
+constexpr double kTorusMinorRadius = 0.4;
+
+const char* const kUsage =
+    "usage: zelgen torus|sphere|open|torus-open|torus-nonmanifold [--faces N] OUT.zel\n"
+    "       zelgen defects OUT.zel\n"
+    "  torus              closed torus, counter-clockwise seen from outside (default 2000 faces)\n"
+    "  sphere             closed subdivided icosahedron (default 1280 faces)\n"
+    "  open               wavy square grid with one rim (default 800 faces)\n"
+    "  torus-open         torus with one strip of faces removed (default 1000000 faces)\n"
+    "  torus-nonmanifold  torus with fins on every fourth ring of edges (default 1000000 faces)\n"
+    "  defects            good, boundary, non-manifold, inconsistent and degenerate edges\n"
+    "  --faces N          about N faces, rounded to what the shape's grid allows\n";
+
+// Vertices and faces in the order they are written.
+struct GeneratedMesh {
+    std::vector<float> coordinates;
+    std::vector<int> indices;
+
+    // Appends a vertex and returns its number.
+    int AddVertex(double x, double y, double z) {
+        coordinates.push_back(static_cast<float>(x));
+        coordinates.push_back(static_cast<float>(y));
+        coordinates.push_back(static_cast<float>(z));
+        return static_cast<int>(coordinates.size() / 3 - 1);
+    }
+
+    void AddFace(int a, int b, int c) {
+        indices.push_back(a);
+        indices.push_back(b);
+        indices.push_back(c);
+    }
+};
+
+// Quads around the main ring and across the tube; the tube is kept about half as finely cut.
+struct TorusGrid {
+    int around;
+    int across;
+};
+
+TorusGrid TorusGridForFaces(long faces) {
+    TorusGrid grid;
+    grid.across = std::max(3, static_cast<int>(std::lround(std::sqrt(faces / 4.0))));
+    grid.around = std::max(3, static_cast<int>(std::lround(faces / (2.0 * grid.across))));
+    return grid;
+}
+
+int TorusVertex(const TorusGrid& grid, int i, int j) {
+    return (i % grid.around) * grid.across + (j % grid.across);
+}
+
+// Adds a torus round the z axis. With u round the ring and v round the tube, dp/du x dp/dv
+// points outwards, so the quads (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1) are
+// counter-clockwise seen from outside. Leaving out the last strip of quads opens the torus
+// into a tube with two rims.
+void AddTorus(GeneratedMesh& mesh, const TorusGrid& grid, bool open) {
+    int first = static_cast<int>(mesh.coordinates.size() / 3);
+    for (int i = 0; i < grid.around; ++i) {
+        double u = 2.0 * kPi * i / grid.around;
+        for (int j = 0; j < grid.across; ++j) {
+            double v = 2.0 * kPi * j / grid.across;
+            double ring = kTorusMajorRadius + kTorusMinorRadius * std::cos(v);
+            mesh.AddVertex(ring * std::cos(u), ring * std::sin(u), kTorusMinorRadius * std::sin(v));
+        }
+    }
+    int strips = open ? grid.across - 1 : grid.across;
+    for (int i = 0; i < grid.around; ++i) {
+        for (int j = 0; j < strips; ++j) {
+            int a = first + TorusVertex(grid, i, j);
+            int b = first + TorusVertex(grid, i + 1, j);
+            int c = first + TorusVertex(grid, i + 1, j + 1);
+            int d = first + TorusVertex(grid, i, j + 1);
+            mesh.AddFace(a, b, c);
+            mesh.AddFace(a, c, d);
+        }
+    }
+}
+
+// Adds a third face on every edge of every fourth ring round the tube, each with its own apex
+// lifted off the surface, so those edges become non-manifold and the fins' other edges boundary.
+void AddTorusFins(GeneratedMesh& mesh, const TorusGrid& grid) {
+    for (int j = 0; j < grid.across; j += 4) {
+        double v = 2.0 * kPi * j / grid.across;
+        double ring = kTorusMajorRadius + 1.5 * kTorusMinorRadius * std::cos(v);
+        for (int i = 0; i < grid.around; ++i) {
+            double u = 2.0 * kPi * (i + 0.5) / grid.around;
+            int apex = mesh.AddVertex(ring * std::cos(u), ring * std::sin(u),
+                                      1.5 * kTorusMinorRadius * std::sin(v));
+            mesh.AddFace(TorusVertex(grid, i, j), TorusVertex(grid, i + 1, j), apex);
+        }
+    }
+}
+
+// Index of the vertex halfway between a and b on the unit sphere, made once per edge.
+int SphereMidpoint(GeneratedMesh& mesh, std::unordered_map<std::uint64_t, int>& midpoints, int a,
+                   int b) {
+    std::uint64_t key = (static_cast<std::uint64_t>(std::min(a, b)) << 32) |
+                        static_cast<std::uint32_t>(std::max(a, b));
+    auto found = midpoints.find(key);
+    if (found != midpoints.end()) {
+        return found->second;
+    }
+    const float* p = &mesh.coordinates[3 * static_cast<std::size_t>(a)];
+    const float* q = &mesh.coordinates[3 * static_cast<std::size_t>(b)];
+    double x = 0.5 * (double(p[0]) + q[0]);
+    double y = 0.5 * (double(p[1]) + q[1]);
+    double z = 0.5 * (double(p[2]) + q[2]);
+    double length = std::sqrt(x * x + y * y + z * z);
+    int m = mesh.AddVertex(x / length, y / length, z / length);
+    midpoints.emplace(key, m);
+    return m;
+}
+
+// Unit icosahedron split `levels` times into four: 20 * 4^levels faces, no poles to pinch.
+void AddSphere(GeneratedMesh& mesh, int levels) {
+    const double t = (1.0 + std::sqrt(5.0)) / 2.0;
+    const double s = 1.0 / std::sqrt(1.0 + t * t);
+    const double corners[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
+                                   {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
+                                   {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    // Counter-clockwise seen from outside.
+    const int faces[20][3] = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                              {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                              {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                              {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
+    for (const auto& corner : corners) {
+        mesh.AddVertex(corner[0] * s, corner[1] * s, corner[2] * s);
+    }
+    std::vector<int> current(&faces[0][0], &faces[0][0] + 60);
+    for (int level = 0; level < levels; ++level) {
+        std::unordered_map<std::uint64_t, int> midpoints;
+        std::vector<int> finer;
+        finer.reserve(current.size() * 4);
+        for (std::size_t f = 0; f < current.size(); f += 3) {
+            int a = current[f];
+            int b = current[f + 1];
+            int c = current[f + 2];
+            int ab = SphereMidpoint(mesh, midpoints, a, b);
+            int bc = SphereMidpoint(mesh, midpoints, b, c);
+            int ca = SphereMidpoint(mesh, midpoints, c, a);
+            finer.insert(finer.end(), {a, ab, ca, b, bc, ab, c, ca, bc, ab, bc, ca});
+        }
+        current.swap(finer);
+    }
+    mesh.indices = current;
+}
+
+// Square grid over [-1, 1]^2 with a gentle wave in z, counter-clockwise seen from +z.
+void AddOpenGrid(GeneratedMesh& mesh, long faces) {
+    int cells = std::max(1, static_cast<int>(std::lround(std::sqrt(faces / 2.0))));
+    for (int j = 0; j <= cells; ++j) {
+        double y = -1.0 + 2.0 * j / cells;
+        for (int i = 0; i <= cells; ++i) {
+            double x = -1.0 + 2.0 * i / cells;
+            mesh.AddVertex(x, y, 0.15 * std::sin(kPi * x) * std::cos(kPi * y));
+        }
+    }
+    for (int j = 0; j < cells; ++j) {
+        for (int i = 0; i < cells; ++i) {
+            int a = j * (cells + 1) + i;
+            int b = a + 1;
+            int c = b + cells + 1;
+            int d = a + cells + 1;
+            mesh.AddFace(a, b, c);
+            mesh.AddFace(a, c, d);
+        }
+    }
+}
+
+// Five separate pieces side by side along x, one per kind of edge:
+// a closed tetrahedron (12 good), a square of two triangles (2 good, 4 boundary), three fins on
+// one edge (3 non-manifold, 6 boundary), two triangles running the same way along their common
+// edge (2 inconsistent, 4 boundary) and a face with a repeated corner (2 good, 1 degenerate).
+void AddDefects(GeneratedMesh& mesh) {
+    // Tetrahedron, outward faces.
+    int t0 = mesh.AddVertex(0, 0, 0);
+    int t1 = mesh.AddVertex(1, 0, 0);
+    int t2 = mesh.AddVertex(0, 1, 0);
+    int t3 = mesh.AddVertex(0, 0, 1);
+    mesh.AddFace(t0, t2, t1);
+    mesh.AddFace(t0, t1, t3);
+    mesh.AddFace(t0, t3, t2);
+    mesh.AddFace(t1, t2, t3);
+
+    // Square: 3 - 2 above 0 - 1, split along 0 - 2.
+    int s0 = mesh.AddVertex(2, 0, 0);
+    int s1 = mesh.AddVertex(3, 0, 0);
+    int s2 = mesh.AddVertex(3, 1, 0);
+    int s3 = mesh.AddVertex(2, 1, 0);
+    mesh.AddFace(s0, s1, s2);
+    mesh.AddFace(s0, s2, s3);
+
+    // Three fins on the edge p - q.
+    int p = mesh.AddVertex(5, 0, 0);
+    int q = mesh.AddVertex(5, 1, 0);
+    int right = mesh.AddVertex(6, 0.5, 0);
+    int left = mesh.AddVertex(4, 0.5, 0);
+    int up = mesh.AddVertex(5, 0.5, 1);
+    mesh.AddFace(p, q, right);
+    mesh.AddFace(q, p, left);
+    mesh.AddFace(p, q, up);
+
+    // Two triangles that both run e -> f along their common edge.
+    int e = mesh.AddVertex(7, 0, 0);
+    int f = mesh.AddVertex(7, 1, 0);
+    int front = mesh.AddVertex(8, 0.5, 0);
+    int back = mesh.AddVertex(6.5, 0.5, 0.5);
+    mesh.AddFace(e, f, front);
+    mesh.AddFace(e, f, back);
+
+    // Corners (g, g, h): one edge from g to itself.
+    int g = mesh.AddVertex(9, 0, 0);
+    int h = mesh.AddVertex(10, 0, 0);
+    mesh.AddFace(g, g, h);
+}
+
+bool WriteZel(const GeneratedMesh& mesh, const char* path) {
+    std::FILE* file = std::fopen(path, "w");
+    if (file == nullptr) {
+        std::fprintf(stderr, "zelgen: could not open \"%s\" for writing\n", path);
+        return false;
+    }
+    std::size_t vertexCount = mesh.coordinates.size() / 3;
+    std::size_t faceCount = mesh.indices.size() / 3;
+    std::fprintf(file, "ZEL\n%zu %zu\n", vertexCount, faceCount);
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        const float* p = &mesh.coordinates[3 * v];
+        std::fprintf(file, "%.9g %.9g %.9g\n", double(p[0]), double(p[1]), double(p[2]));
+    }
+    for (std::size_t f = 0; f < faceCount; ++f) {
+        const int* c = &mesh.indices[3 * f];
+        std::fprintf(file, "%d %d %d\n", c[0], c[1], c[2]);
+    }
+    bool written = !std::ferror(file);
+    if (std::fclose(file) != 0) {
+        written = false;
+    }
+    if (!written) {
+        std::fprintf(stderr, "zelgen: could not write \"%s\"\n", path);
+    }
+    return written;
+}
+
+int Usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+// Reads a face count in 1 ... kMaxFaces; anything else is a bad argument.
+bool ParseFaces(const char* text, long& faces) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > kMaxFaces) {
+        return false;
+    }
+    faces = value;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc < 3) {
+        return Usage();
+    }
+    std::string shape = argv[1];
+    long faces = 0;
+    const char* output = nullptr;
+    for (int a = 2; a < argc; ++a) {
+        if (std::strcmp(argv[a], "--faces") == 0) {
+            if (a + 1 >= argc || !ParseFaces(argv[a + 1], faces)) {
+                std::fprintf(stderr, "zelgen: --faces needs a whole number from 1 to %ld\n",
+                             kMaxFaces);
+                return Usage();
+            }
+            ++a;
+        } else if (argv[a][0] == '-' && argv[a][1] != '\0') {
+            std::fprintf(stderr, "zelgen: unknown option \"%s\"\n", argv[a]);
+            return Usage();
+        } else if (output != nullptr) {
+            std::fprintf(stderr, "zelgen: more than one output file given\n");
+            return Usage();
+        } else {
+            output = argv[a];
+        }
+    }
+    if (output == nullptr) {
+        std::fprintf(stderr, "zelgen: no output file given\n");
+        return Usage();
+    }
+
+    GeneratedMesh mesh;
+    if (shape == "torus" || shape == "torus-open" || shape == "torus-nonmanifold") {
+        bool large = shape != "torus";
+        TorusGrid grid = TorusGridForFaces(faces > 0 ? faces : large ? 1000000 : 2000);
+        AddTorus(mesh, grid, shape == "torus-open");
+        if (shape == "torus-nonmanifold") {
+            AddTorusFins(mesh, grid);
+        }
+    } else if (shape == "sphere") {
+        // The level whose face count 20 * 4^level lies nearest the request.
+        long wanted = faces > 0 ? faces : 1280;
+        auto facesAt = [](int level) { return 20L << (2 * level); };
+        int levels = 0;
+        while (facesAt(levels + 1) <= kMaxFaces &&
+               std::labs(facesAt(levels + 1) - wanted) < std::labs(facesAt(levels) - wanted)) {
+            ++levels;
+        }
+        AddSphere(mesh, levels);
+    } else if (shape == "open") {
+        AddOpenGrid(mesh, faces > 0 ? faces : 800);
+    } else if (shape == "defects") {
+        if (faces > 0) {
+            std::fprintf(stderr, "zelgen: defects takes no --faces\n");
+            return Usage();
+        }
+        AddDefects(mesh);
+    } else {
+        std::fprintf(stderr, "zelgen: unknown shape \"%s\"\n", shape.c_str());
+        return Usage();
+    }
+    return WriteZel(mesh, output) ? 0 : 1;
+}
