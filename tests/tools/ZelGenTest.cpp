@@ -1,0 +1,432 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/MeshReader.h"
+#include "mesh/Mesh.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A ZEL file as read back, with the arrays copied out.
+struct LoadedMesh {
+    std::vector<float> coordinates;
+    std::vector<int> indices;
+    int vertexCount = 0;
+    int faceCount = 0;
+};
+
+// Half-edge counts of each kind, as in the mesh's edge report.
+struct EdgeCounts {
+    long edges = 0;
+    long good = 0;
+    long boundary = 0;
+    long nonManifold = 0;
+    long degenerate = 0;
+    long inconsistent = 0;
+    long undirectedEdges = 0;
+
+    bool operator==(const EdgeCounts& other) const {
+        return edges == other.edges && good == other.good && boundary == other.boundary &&
+               nonManifold == other.nonManifold && degenerate == other.degenerate &&
+               inconsistent == other.inconsistent;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const EdgeCounts& counts) {
+    return out << counts.edges << " edges: " << counts.good << " good, " << counts.boundary
+               << " boundary, " << counts.nonManifold << " non-manifold, " << counts.degenerate
+               << " degenerate, " << counts.inconsistent << " inconsistent";
+}
+
+// Classifies the half-edges straight from the face list: for each undirected edge, p half-edges
+// run one way and q the other; p = q = 1 is good, a lone half-edge boundary, two the same way
+// inconsistent, three or more non-manifold; a half-edge from a vertex to itself is degenerate.
+EdgeCounts CountEdges(const std::vector<int>& indices) {
+    std::map<std::pair<int, int>, std::pair<int, int>> directions;
+    EdgeCounts counts;
+    for (std::size_t f = 0; f < indices.size(); f += 3) {
+        for (int c = 0; c < 3; ++c) {
+            int a = indices[f + c];
+            int b = indices[f + (c + 1) % 3];
+            ++counts.edges;
+            if (a == b) {
+                ++counts.degenerate;
+            } else if (a < b) {
+                ++directions[{a, b}].first;
+            } else {
+                ++directions[{b, a}].second;
+            }
+        }
+    }
+    for (const auto& entry : directions) {
+        int forward = entry.second.first;
+        int backward = entry.second.second;
+        int total = forward + backward;
+        if (total == 1) {
+            counts.boundary += 1;
+        } else if (total == 2 && forward == 1) {
+            counts.good += 2;
+        } else if (total == 2) {
+            counts.inconsistent += 2;
+        } else {
+            counts.nonManifold += total;
+        }
+    }
+    counts.undirectedEdges = static_cast<long>(directions.size());
+    return counts;
+}
+
+long EulerCharacteristic(const LoadedMesh& mesh, const EdgeCounts& counts) {
+    return mesh.vertexCount - counts.undirectedEdges + mesh.faceCount;
+}
+
+struct Point {
+    double x, y, z;
+};
+
+Point VertexAt(const LoadedMesh& mesh, int v) {
+    const float* p = &mesh.coordinates[3 * static_cast<std::size_t>(v)];
+    return {p[0], p[1], p[2]};
+}
+
+Point Cross(Point a, Point b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Point Minus(Point a, Point b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+double Dot(Point a, Point b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Twice the area vector of face f, along its counter-clockwise normal.
+Point FaceAreaVector(const LoadedMesh& mesh, int f) {
+    Point a = VertexAt(mesh, mesh.indices[3 * f]);
+    Point b = VertexAt(mesh, mesh.indices[3 * f + 1]);
+    Point c = VertexAt(mesh, mesh.indices[3 * f + 2]);
+    return Cross(Minus(b, a), Minus(c, a));
+}
+
+// Volume enclosed by a closed mesh; positive when its faces turn counter-clockwise outside.
+double SignedVolume(const LoadedMesh& mesh) {
+    double volume = 0.0;
+    for (int f = 0; f < mesh.faceCount; ++f) {
+        Point a = VertexAt(mesh, mesh.indices[3 * f]);
+        Point b = VertexAt(mesh, mesh.indices[3 * f + 1]);
+        Point c = VertexAt(mesh, mesh.indices[3 * f + 2]);
+        volume += Dot(a, Cross(b, c)) / 6.0;
+    }
+    return volume;
+}
+
+double SmallestFaceArea(const LoadedMesh& mesh) {
+    double smallest = INFINITY;
+    for (int f = 0; f < mesh.faceCount; ++f) {
+        Point n = FaceAreaVector(mesh, f);
+        smallest = std::min(smallest, 0.5 * std::sqrt(Dot(n, n)));
+    }
+    return smallest;
+}
+
+bool EveryVertexIsUsed(const LoadedMesh& mesh) {
+    std::set<int> used(mesh.indices.begin(), mesh.indices.end());
+    return static_cast<int>(used.size()) == mesh.vertexCount;
+}
+
+class ZelGenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zelgenXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+    }
+
+    void TearDown() override {
+        std::error_code error;
+        std::filesystem::remove_all(directory_, error);
+    }
+
+    std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
+
+    // Runs zelgen with the arguments and returns its exit status.
+    static int RunZelgen(const std::string& arguments) {
+        std::string command = std::string(ZELGEN_PATH) + " " + arguments + " >/dev/null 2>&1";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Generates a mesh into the test's directory and reads it back with the viewer's reader.
+    LoadedMesh Generate(const std::string& arguments) {
+        std::string path = PathOf("generated.zel");
+        std::filesystem::remove(path);
+        EXPECT_EQ(RunZelgen(arguments + " " + path), 0) << arguments;
+        return Load(path);
+    }
+
+    static LoadedMesh Load(const std::string& path) {
+        LoadedMesh mesh;
+        float* coordinates = nullptr;
+        int* indices = nullptr;
+        if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &mesh.vertexCount,
+                          &mesh.faceCount)) {
+            ADD_FAILURE() << "could not read " << path;
+            return mesh;
+        }
+        mesh.coordinates.assign(coordinates, coordinates + 3 * mesh.vertexCount);
+        mesh.indices.assign(indices, indices + 3 * mesh.faceCount);
+        delete[] coordinates;
+        delete[] indices;
+        return mesh;
+    }
+
+    std::filesystem::path directory_;
+};
+
+TEST_F(ZelGenTest, TorusIsClosedAndTurnsCounterClockwiseOutside) {
+    for (long faces : {100L, 2000L, 30000L}) {
+        SCOPED_TRACE("faces " + std::to_string(faces));
+        LoadedMesh mesh = Generate("torus --faces " + std::to_string(faces));
+        EdgeCounts counts = CountEdges(mesh.indices);
+        EXPECT_NEAR(mesh.faceCount, faces, 0.1 * faces);
+        EXPECT_EQ(counts.good, counts.edges) << counts;
+        EXPECT_EQ(EulerCharacteristic(mesh, counts), 0);
+        EXPECT_TRUE(EveryVertexIsUsed(mesh));
+        EXPECT_GT(SmallestFaceArea(mesh), 1e-6);
+
+        // Tube and ring radii from the bounds; the polygonal torus lies a little inside.
+        double outer = 0.0;
+        double tube = 0.0;
+        for (int v = 0; v < mesh.vertexCount; ++v) {
+            Point p = VertexAt(mesh, v);
+            outer = std::max(outer, std::hypot(p.x, p.y));
+            tube = std::max(tube, p.z);
+        }
+        double ring = outer - tube;
+        double expected = 2.0 * kPi * kPi * ring * tube * tube;
+        double volume = SignedVolume(mesh);
+        EXPECT_GT(volume, 0.0);
+        EXPECT_NEAR(volume, expected, (faces < 1000 ? 0.3 : 0.05) * expected);
+    }
+}
+
+TEST_F(ZelGenTest, SphereIsClosedWithEveryFaceTurnedOutwards) {
+    const std::vector<std::pair<std::string, int>> requests = {
+        {"--faces 20", 20}, {"--faces 300", 320}, {"", 1280}, {"--faces 4000", 5120}};
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.first);
+        LoadedMesh mesh = Generate("sphere " + request.first);
+        EdgeCounts counts = CountEdges(mesh.indices);
+        EXPECT_EQ(mesh.faceCount, request.second);
+        EXPECT_EQ(counts.good, counts.edges) << counts;
+        EXPECT_EQ(EulerCharacteristic(mesh, counts), 2);
+        EXPECT_TRUE(EveryVertexIsUsed(mesh));
+        for (int v = 0; v < mesh.vertexCount; ++v) {
+            Point p = VertexAt(mesh, v);
+            ASSERT_NEAR(std::sqrt(Dot(p, p)), 1.0, 1e-6) << "vertex " << v;
+        }
+        // No pinched poles: the smallest face keeps a fair share of the mean area.
+        double meanArea = 4.0 * kPi / mesh.faceCount;
+        EXPECT_GT(SmallestFaceArea(mesh), 0.3 * meanArea);
+        for (int f = 0; f < mesh.faceCount; ++f) {
+            ASSERT_GT(Dot(FaceAreaVector(mesh, f), VertexAt(mesh, mesh.indices[3 * f])), 0.0)
+                << "face " << f;
+        }
+    }
+}
+
+TEST_F(ZelGenTest, OpenGridHasOneRimAlongItsBorder) {
+    LoadedMesh mesh = Generate("open --faces 200");
+    EdgeCounts counts = CountEdges(mesh.indices);
+    EXPECT_NEAR(mesh.faceCount, 200, 20);
+    EXPECT_GT(counts.boundary, 0);
+    EXPECT_EQ(counts.good + counts.boundary, counts.edges) << counts;
+    EXPECT_EQ(EulerCharacteristic(mesh, counts), 1);
+    EXPECT_GT(SmallestFaceArea(mesh), 1e-6);
+
+    // The rim is exactly the border of the square.
+    std::set<std::pair<int, int>> directed;
+    for (int f = 0; f < mesh.faceCount; ++f) {
+        EXPECT_GT(FaceAreaVector(mesh, f).z, 0.0) << "face " << f << " turns clockwise from +z";
+        for (int c = 0; c < 3; ++c) {
+            directed.insert({mesh.indices[3 * f + c], mesh.indices[3 * f + (c + 1) % 3]});
+        }
+    }
+    auto onBorder = [&](int v) {
+        Point p = VertexAt(mesh, v);
+        return std::fabs(std::fabs(p.x) - 1.0) < 1e-6 || std::fabs(std::fabs(p.y) - 1.0) < 1e-6;
+    };
+    std::set<int> rimVertices;
+    for (const auto& edge : directed) {
+        if (directed.count({edge.second, edge.first}) == 0) {
+            EXPECT_TRUE(onBorder(edge.first) && onBorder(edge.second));
+            rimVertices.insert(edge.first);
+        }
+    }
+    int borderVertices = 0;
+    for (int v = 0; v < mesh.vertexCount; ++v) {
+        borderVertices += onBorder(v) ? 1 : 0;
+    }
+    EXPECT_EQ(static_cast<int>(rimVertices.size()), borderVertices);
+    EXPECT_EQ(counts.boundary, borderVertices);
+}
+
+TEST_F(ZelGenTest, DefectsHoldEveryKindOfEdge) {
+    LoadedMesh mesh = Generate("defects");
+    EdgeCounts counts = CountEdges(mesh.indices);
+    EXPECT_EQ(counts.edges, 3L * mesh.faceCount);
+    // Tetrahedron 12 + square 2 + repeated-corner face 2.
+    EXPECT_EQ(counts.good, 16) << counts;
+    // Square 4 + fins 6 + inconsistent pair 4.
+    EXPECT_EQ(counts.boundary, 14) << counts;
+    EXPECT_EQ(counts.nonManifold, 3) << counts;
+    EXPECT_EQ(counts.degenerate, 1) << counts;
+    EXPECT_EQ(counts.inconsistent, 2) << counts;
+    EXPECT_TRUE(EveryVertexIsUsed(mesh));
+}
+
+TEST_F(ZelGenTest, BenchmarkToriOpenOrGrowFins) {
+    {
+        SCOPED_TRACE("torus-open");
+        LoadedMesh mesh = Generate("torus-open --faces 2000");
+        EdgeCounts counts = CountEdges(mesh.indices);
+        EXPECT_NEAR(mesh.faceCount, 2000, 200);
+        EXPECT_GT(counts.boundary, 0);
+        EXPECT_EQ(counts.good + counts.boundary, counts.edges) << counts;
+        // A tube: two rims, Euler characteristic 0 like the closed torus.
+        EXPECT_EQ(EulerCharacteristic(mesh, counts), 0);
+        EXPECT_TRUE(EveryVertexIsUsed(mesh));
+    }
+    {
+        SCOPED_TRACE("torus-nonmanifold");
+        LoadedMesh closed = Generate("torus --faces 2000");
+        LoadedMesh mesh = Generate("torus-nonmanifold --faces 2000");
+        EdgeCounts counts = CountEdges(mesh.indices);
+        int fins = mesh.faceCount - closed.faceCount;
+        EXPECT_GT(fins, 0);
+        // Each fin turns one good edge into three non-manifold half-edges and adds two boundary.
+        EXPECT_EQ(counts.nonManifold, 3L * fins) << counts;
+        EXPECT_EQ(counts.boundary, 2L * fins) << counts;
+        EXPECT_EQ(counts.good, 3L * closed.faceCount - 2L * fins) << counts;
+        EXPECT_EQ(counts.inconsistent + counts.degenerate, 0) << counts;
+    }
+}
+
+TEST_F(ZelGenTest, BadArgumentsExitWithStatusTwoAndWriteNothing) {
+    std::string out = PathOf("never.zel");
+    const std::vector<std::string> refused = {"",
+                                              "torus",
+                                              "cube " + out,
+                                              "torus --faces 0 " + out,
+                                              "torus --faces -5 " + out,
+                                              "torus --faces 12x " + out,
+                                              "torus --faces 99999999999 " + out,
+                                              "torus " + out + " --faces",
+                                              "torus --bogus " + out,
+                                              "torus " + out + " " + out,
+                                              "defects --faces 10 " + out};
+    for (const std::string& arguments : refused) {
+        EXPECT_EQ(RunZelgen(arguments), 2) << arguments;
+        EXPECT_FALSE(std::filesystem::exists(out)) << arguments;
+    }
+    EXPECT_EQ(RunZelgen("--help"), 0);
+    EXPECT_EQ(RunZelgen("torus " + PathOf("missing/dir/out.zel")), 1);
+}
+
+// The examples' README gives, for each file, the zelgen command that made it and its six-line
+// edge report.
+struct ExampleRecord {
+    std::string file;
+    std::string arguments;
+    std::vector<std::string> report;
+};
+
+std::vector<ExampleRecord> ReadExamplesReadme() {
+    std::ifstream readme(std::string(ZEL_EXAMPLES_DIR) + "/README.md");
+    std::vector<ExampleRecord> records;
+    std::string line;
+    while (std::getline(readme, line)) {
+        std::size_t command = line.find("zelgen ");
+        std::size_t target = line.find(" examples/");
+        if (command != std::string::npos && target != std::string::npos && target > command) {
+            ExampleRecord record;
+            record.arguments = line.substr(command + 7, target - command - 7);
+            record.file = line.substr(target + 10);
+            records.push_back(record);
+        } else if (!records.empty() && records.back().report.size() < 6 &&
+                   (line.find("There are ") != std::string::npos ||
+                    !records.back().report.empty())) {
+            std::size_t start = line.find_first_not_of(' ');
+            records.back().report.push_back(start == std::string::npos ? "" : line.substr(start));
+        }
+    }
+    return records;
+}
+
+std::vector<std::string> ReportLines(const EdgeCounts& counts) {
+    return {"There are " + std::to_string(counts.edges) + " edges",
+            std::to_string(counts.good) + " good edges",
+            std::to_string(counts.boundary) + " boundary edges",
+            std::to_string(counts.nonManifold) + " non-manifold edges",
+            std::to_string(counts.degenerate) + " degenerate edges",
+            std::to_string(counts.inconsistent) + " edges with inconsistent normals"};
+}
+
+TEST_F(ZelGenTest, CommittedExamplesAreWhatTheirReadmeCommandsWrite) {
+    std::vector<ExampleRecord> records = ReadExamplesReadme();
+    ASSERT_EQ(records.size(), 4u);
+    for (const ExampleRecord& record : records) {
+        SCOPED_TRACE(record.file);
+        std::string fresh = PathOf(record.file);
+        ASSERT_EQ(RunZelgen(record.arguments + " " + fresh), 0);
+        std::ifstream a(std::string(ZEL_EXAMPLES_DIR) + "/" + record.file, std::ios::binary);
+        std::ifstream b(fresh, std::ios::binary);
+        std::stringstream committed;
+        std::stringstream generated;
+        committed << a.rdbuf();
+        generated << b.rdbuf();
+        EXPECT_FALSE(committed.str().empty());
+        EXPECT_TRUE(committed.str() == generated.str());
+    }
+}
+
+TEST_F(ZelGenTest, CommittedExamplesReportTheEdgesTheirReadmeStates) {
+    std::vector<ExampleRecord> records = ReadExamplesReadme();
+    ASSERT_EQ(records.size(), 4u);
+    for (const ExampleRecord& record : records) {
+        SCOPED_TRACE(record.file);
+        LoadedMesh loaded = Load(std::string(ZEL_EXAMPLES_DIR) + "/" + record.file);
+        EXPECT_EQ(ReportLines(CountEdges(loaded.indices)), record.report);
+
+        // The mesh prints the same report while it is built.
+        std::ostringstream captured;
+        std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+        Mesh mesh(loaded.coordinates.data(), loaded.indices.data(), loaded.vertexCount,
+                  loaded.faceCount);
+        std::cerr.rdbuf(saved);
+        std::vector<std::string> printed;
+        std::istringstream lines(captured.str());
+        std::string line;
+        while (std::getline(lines, line)) {
+            printed.push_back(line);
+        }
+        EXPECT_EQ(printed, record.report);
+    }
+}
+
+}  // namespace
