@@ -10,17 +10,24 @@ struct MeshVertex;
 
 // A triangle; it owns its three half-edges, which run from corner k to corner k + 1.
 struct Face {
+    // Face number: its index in the input indices; -1 until assigned.
     std::int32_t id = -1;
+    // General-purpose mark; nothing here sets or reads it.
     bool mark = false;
+    // Unit face normal; (0, 0, 0) for a face without area.
     Vec3 normal{1.0f, 0.0f, 0.0f};
+    // normal . first corner: the face lies in the plane normal . p = planeOffset.
     double planeOffset = 0.0;
+    // The half-edges of corners 0, 1, 2.
     HalfEdge* halfEdges[3] = {nullptr, nullptr, nullptr};
+    // 0: no degenerate half-edge; 1: all three; 2: some.
     std::int32_t degeneracy = 0;
 
     // Creates the face with three new default half-edges linked into a cycle.
     Face();
     // Releases the three half-edges.
     ~Face();
+    // A face owns its half-edges, so it is never copied.
     Face(const Face&) = delete;
     Face& operator=(const Face&) = delete;
 

@@ -9,12 +9,19 @@ struct HalfEdge;
 
 // A mesh vertex: its position, its normal and one half-edge leaving it.
 struct MeshVertex {
+    // Vertex number: its index in the input coordinates; -1 until assigned.
     std::int32_t id = -1;
+    // General-purpose mark; nothing here sets or reads it.
     bool mark = false;
+    // Position.
     Vec3 position{0.0f, 0.0f, 0.0f};
+    // Unit vertex normal after the geometry pass; (0, 0, 0) when the fan has none.
     Vec3 normal{1.0f, 0.0f, 0.0f};
+    // The last created half-edge leaving the vertex, or null; the ring walk starts here.
     HalfEdge* halfEdge = nullptr;
+    // Number of faces of the walked fan, after the geometry pass.
     std::int32_t valence = -1;
+    // The vertex ends a half-edge without twin.
     bool boundary = false;
 
     // Counts the faces of the vertex's fan, stores the count in valence and returns it.
