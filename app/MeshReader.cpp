@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -272,7 +273,22 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
         return false;
     }
 
-    // Read the whole file; its size is only a hint, since special files report none.
+    // Header word, extracted with a bounded width so no word overflows the buffer; a word that
+    // fills it is longer than "ZEL" anyway. Checking it before the rest is read keeps an endless
+    // stream such as /dev/zero from being pulled into memory.
+    char header[256] = {};
+    stream >> std::setw(sizeof header) >> header;
+    if (stream.bad()) {
+        FileError(path) << "could not be read" << std::endl;
+        return false;
+    }
+    if (stream.fail() || std::strcmp(header, "ZEL") != 0) {
+        std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
+                  << std::endl;
+        return false;
+    }
+
+    // Read the rest at once; the file size is only a hint, since special files report none.
     std::uintmax_t fileSize = std::filesystem::file_size(path, error);
     std::size_t sizeHint = error ? 0 : static_cast<std::size_t>(fileSize);
     std::unique_ptr<char[]> text;
@@ -288,14 +304,6 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
         return false;
     }
     TokenCursor cursor{text.get(), text.get() + textSize};
-
-    // Header word: any other word, however long, is refused without being copied anywhere.
-    std::string_view header;
-    if (!NextToken(cursor, header) || header != "ZEL") {
-        std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
-                  << std::endl;
-        return false;
-    }
 
     int vertices = 0;
     int faces = 0;
