@@ -38,12 +38,6 @@ struct EdgeCounts {
     long degenerate = 0;
     long inconsistent = 0;
     long undirectedEdges = 0;
-
-    bool operator==(const EdgeCounts& other) const {
-        return edges == other.edges && good == other.good && boundary == other.boundary &&
-               nonManifold == other.nonManifold && degenerate == other.degenerate &&
-               inconsistent == other.inconsistent;
-    }
 };
 
 std::ostream& operator<<(std::ostream& out, const EdgeCounts& counts) {
@@ -127,10 +121,7 @@ Point FaceAreaVector(const LoadedMesh& mesh, int f) {
 double SignedVolume(const LoadedMesh& mesh) {
     double volume = 0.0;
     for (int f = 0; f < mesh.faceCount; ++f) {
-        Point a = VertexAt(mesh, mesh.indices[3 * f]);
-        Point b = VertexAt(mesh, mesh.indices[3 * f + 1]);
-        Point c = VertexAt(mesh, mesh.indices[3 * f + 2]);
-        volume += Dot(a, Cross(b, c)) / 6.0;
+        volume += Dot(VertexAt(mesh, mesh.indices[3 * f]), FaceAreaVector(mesh, f)) / 6.0;
     }
     return volume;
 }
