@@ -166,6 +166,61 @@ TEST_F(NavigationTest, HyperBallWithCtrlVerticalDragOnlyDollies) {
     ExpectVec3Near(camera().origin, 0.0f, 0.0f, 16.0f);
 }
 
+// What a vertical drag over half the window height did to a camera 10 units in front of the centre.
+enum class VerticalEffect { Dolly, Orbit, PitchInPlace, MoveUp, MoveDown };
+
+TEST_F(NavigationTest, VerticalDragFollowsModeAndModifierTable) {
+    struct Row {
+        int mode;
+        int modifiers;
+        VerticalEffect effect;
+    };
+    const Row rows[] = {
+        {TrackBall, 0, VerticalEffect::Orbit},
+        {TrackBall, GLUT_ACTIVE_CTRL, VerticalEffect::Dolly},
+        {TrackBall, GLUT_ACTIVE_ALT, VerticalEffect::Orbit},
+        {HyperBall, 0, VerticalEffect::Orbit},
+        {HyperBall, GLUT_ACTIVE_CTRL, VerticalEffect::Dolly},
+        {HyperBall, GLUT_ACTIVE_ALT, VerticalEffect::Orbit},
+        {Drive, 0, VerticalEffect::Dolly},
+        {Drive, GLUT_ACTIVE_CTRL, VerticalEffect::MoveDown},
+        {Drive, GLUT_ACTIVE_ALT, VerticalEffect::PitchInPlace},
+        {Translate, 0, VerticalEffect::MoveUp},
+        {Translate, GLUT_ACTIVE_CTRL, VerticalEffect::Dolly},
+        {Translate, GLUT_ACTIVE_ALT, VerticalEffect::MoveUp},
+        {Look, 0, VerticalEffect::PitchInPlace},
+        {Look, GLUT_ACTIVE_CTRL, VerticalEffect::MoveUp},
+        {Look, GLUT_ACTIVE_ALT, VerticalEffect::Dolly},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "mode " << row.mode << " modifiers " << row.modifiers);
+        PlaceCamera(10.0f);
+        viewer.mode = row.mode;
+        Drag(100, 0, 100, kWindowHeight / 2, row.modifiers);
+        const Vec3& origin = camera().origin;
+        switch (row.effect) {
+            case VerticalEffect::Dolly:
+                ExpectVec3Near(origin, 0.0f, 0.0f, 20.0f);
+                ExpectSameAxes(camera(), start);
+                break;
+            case VerticalEffect::Orbit:
+                EXPECT_NEAR(Distance(origin, viewer.sceneCentre), 10.0f, 1e-3f);
+                EXPECT_GT(std::fabs(origin.y), 1.0f);
+                break;
+            case VerticalEffect::PitchInPlace:
+                ExpectVec3Near(origin, 0.0f, 0.0f, 10.0f, 1e-5f);
+                EXPECT_NEAR(std::fabs(camera().zAxis.y), std::sqrt(0.5f), kTolerance);
+                break;
+            case VerticalEffect::MoveUp:
+                ExpectVec3Near(origin, 0.0f, 5.0f, 10.0f);
+                break;
+            case VerticalEffect::MoveDown:
+                ExpectVec3Near(origin, 0.0f, -5.0f, 10.0f);
+                break;
+        }
+    }
+}
+
 TEST_F(NavigationTest, ModeOutsideRangeOnlyPostsRedisplay) {
     viewer.mode = 7;
     Drag(0, 0, kWindowWidth, kWindowHeight);
