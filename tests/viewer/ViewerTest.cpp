@@ -205,8 +205,10 @@ TEST_F(ViewerTest, ReshapeKeepsFieldOfViewAndClippingAndSetsWidthFromAspect) {
     }
 }
 
-TEST_F(ViewerTest, ReshapeToZeroHeightSetsViewportAndKeepsAspect) {
+TEST_F(ViewerTest, ReshapeToZeroSideSetsViewportAndKeepsAspect) {
     viewer.Reshape(600, 300);
+    viewer.Reshape(0, 480);
+    EXPECT_EQ(FakeGlut().viewportWidth, 0);
     viewer.Reshape(640, 0);
     EXPECT_EQ(FakeGlut().viewportWidth, 640);
     EXPECT_EQ(FakeGlut().viewportHeight, 0);
