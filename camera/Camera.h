@@ -48,6 +48,7 @@ struct Camera {
     void DrawFrustum() const;
     // Writes the twelve frame values as one line; with a null file prints an error instead.
     void Write(std::FILE* file) const;
-    // Reads twelve frame values; false only when the read meets end of file.
+    // Reads twelve frame values, keeping those a short read matched; false only at end of file
+    // or without a file.
     bool Read(std::FILE* file);
 };

@@ -132,26 +132,6 @@ TEST(Matrix4Test, TransposeSwapsRowsAndColumns) {
     }
 }
 
-TEST(Matrix4Test, RotateVectorIgnoresTranslation) {
-    Matrix4 m = MakeSequence(1.0f);
-    const Vec3 v = MakeVec3(1.0f, -2.0f, 0.5f);
-    Vec3 out;
-    RotateVector(out, m, v);
-    EXPECT_FLOAT_EQ(1.0f * 1.0f + 5.0f * -2.0f + 9.0f * 0.5f, out.x);
-    EXPECT_FLOAT_EQ(2.0f * 1.0f + 6.0f * -2.0f + 10.0f * 0.5f, out.y);
-    EXPECT_FLOAT_EQ(3.0f * 1.0f + 7.0f * -2.0f + 11.0f * 0.5f, out.z);
-}
-
-TEST(Matrix4Test, TranslationMatrixIsIdentityWithOffset) {
-    Matrix4 m = MakeSequence(9.0f);
-    TranslationMatrix(m, 2.0f, -3.0f, 4.0f);
-    EXPECT_EQ(2.0f, m[12]);
-    EXPECT_EQ(-3.0f, m[13]);
-    EXPECT_EQ(4.0f, m[14]);
-    m[12] = m[13] = m[14] = 0.0f;
-    ExpectIdentity(m, 0.0f);
-}
-
 TEST(AxisAngleMatrixTest, ExactZAxisBranchKeepsTheInexactCosine) {
     Vec3 axis = MakeVec3(0.0f, 0.0f, 1.0f);
     Matrix4 m = MakeSequence(5.0f);

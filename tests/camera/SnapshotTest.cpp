@@ -17,9 +17,10 @@
 
 namespace {
 
-// 101 * 3 bytes is not a multiple of 4, so a padded row would show.
+// 101 * 3 bytes is not a multiple of 4, and 40 padding bytes above the bottom row would shift
+// every colour, so a padded row would show.
 constexpr int kWidth = 101;
-constexpr int kHeight = 40;
+constexpr int kHeight = 41;
 
 bool FileExists(const char* name) {
     struct stat status;
@@ -139,7 +140,7 @@ TEST_F(SnapshotTest, ExistingUnreadableFileIsNotOverwritten) {
 TEST_F(SnapshotTest, FileIsPackedRowsTopFirst) {
     WriteSnapshot();
     const std::string text = FileText("snap100.ppm");
-    const std::string header = "P6\n101 40\n255\n";
+    const std::string header = "P6\n101 41\n255\n";
     const size_t rowSize = kWidth * 3;
     ASSERT_EQ(header.size() + rowSize * kHeight, text.size());
     EXPECT_EQ(header, text.substr(0, header.size()));
