@@ -12,7 +12,9 @@ constexpr float kDegreesToRadians = 0.0174532f;
 struct Matrix4 {
     float m[16];
 
+    // Element i in column-major order, as glLoadMatrixf reads it.
     float& operator[](int i) { return m[i]; }
+    // Element i in column-major order, read-only.
     const float& operator[](int i) const { return m[i]; }
 };
 
