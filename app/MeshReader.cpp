@@ -213,6 +213,11 @@ bool ReadCoordinates(const char* path, TokenCursor& cursor, int vertexCount, flo
                                 << " is not finite" << std::endl;
                 return false;
             }
+            if (std::fabs(coordinates[3 * std::size_t(v) + c]) > kMaxCoordinate) {
+                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
+                                << " is out of range (-1e9 to 1e9)" << std::endl;
+                return false;
+            }
         }
     }
     return true;

@@ -263,6 +263,18 @@ TEST_F(MeshReaderTest, CoordinateThatIsNotFiniteIsRefused) {
     }
 }
 
+// Beyond this magnitude the float geometry pass overflows into infinite radius and NaN normals.
+TEST_F(MeshReaderTest, CoordinateBeyondTheGeometryRangeIsRefused) {
+    for (const char* token : {"1.0001e9", "-1.0001e9", "1.999e36", "3e38"}) {
+        ExpectRefused(std::string("ZEL 2 0 0 0 0 1 ") + token + " 1",
+                      {"vertex 1", std::string("\"") + token + "\"", "out of range"});
+    }
+    ReadResult result = ReadText("ZEL 2 0 0 0 0 -1e9 1e9 1000000000");
+    ASSERT_TRUE(result.ok) << result.errors;
+    EXPECT_EQ(result.coordinates[3], -kMaxCoordinate);
+    EXPECT_EQ(result.coordinates[5], kMaxCoordinate);
+}
+
 TEST_F(MeshReaderTest, CountsThatCannotBeAllocatedAreRefused) {
     ExpectRefused("ZEL -1 0", {"vertex count", "\"-1\"", "negative"});
     ExpectRefused("ZEL 0 -3", {"face count", "\"-3\"", "negative"});
