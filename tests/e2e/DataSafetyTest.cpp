@@ -1,0 +1,241 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/ViewerProcess.h"
+
+// Nothing the program writes is lost or left half-written: the camera path file after "Stop" and
+// after Esc, and snapshots, also when the disk refuses them.
+
+namespace {
+
+constexpr int kWindowTimeoutSeconds = 20;
+constexpr int kExitTimeoutMs = 10000;
+constexpr int kSettleMs = 400;
+
+// Main menu entries and their sub-menu entries, as the menu tree orders them.
+constexpr int kViewerOptionsMenu = 5;
+constexpr int kDumpCamParams = 4;
+constexpr int kPathPlayMenu = 7;
+constexpr int kRecord = 0;
+constexpr int kStop = 2;
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool FileExists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+}
+
+// Checks a camera path file: whole lines of twelve numbers, four a frame; returns the lines.
+std::vector<std::string> ExpectWholeFrames(const std::string& bytes) {
+    EXPECT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.back(), '\n') << "the last line is cut short";
+    std::vector<std::string> lines = SplitLines(bytes);
+    EXPECT_EQ(lines.size() % 4, 0u) << "a frame is cut short";
+    std::regex twelveNumbers(R"(-?\d+\.\d{6}( -?\d+\.\d{6}){11})");
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::regex_match(line, twelveNumbers)) << line;
+    }
+    return lines;
+}
+
+// The example torus running in a fresh working directory, with its window found.
+class DataSafety : public ::testing::Test {
+protected:
+    void Launch() {
+        ASSERT_TRUE(UseOwnDisplay()) << "could not start a private Xvfb server";
+        ASSERT_NE(dir.Path(), "");
+        ASSERT_TRUE(program.Start({"-file", ExamplePath("torus.zel")}));
+        window = WaitForViewerWindow(kWindowTimeoutSeconds);
+        ASSERT_NE(window, "") << program.Stderr();
+        ASSERT_TRUE(GetWindowGeometry(window, &frame));
+        SleepMs(kSettleMs);
+    }
+
+    void DragAcross() {
+        int middleX = frame.x + frame.width / 2;
+        int middleY = frame.y + frame.height / 2;
+        LeftDrag(middleX - 60, middleY, middleX + 60, middleY + 20, 16);
+    }
+
+    void PressEscapeAndExpectStatusOne() {
+        SendKeys(window, "Escape");
+        ProcessResult result = program.Wait(kExitTimeoutMs);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_TRUE(result.exited);
+        EXPECT_EQ(result.status, 1);
+    }
+
+    TempDir dir;
+    ViewerProcess program{dir.Path()};
+    std::string window;
+    WindowGeometry frame;
+};
+
+// The program started in a working directory with a limit on the size of the files it writes
+// and the limit signal ignored, so a write past the limit fails the way a full disk does.
+class SizeLimitedViewer {
+public:
+    ~SizeLimitedViewer() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    bool Start(const std::string& dir, const std::string& mesh, rlim_t maxFileBytes) {
+        outPath = dir + "/stdout.txt";
+        pid = fork();
+        if (pid == 0) {
+            int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int null = open("/dev/null", O_RDWR);
+            if (out < 0 || null < 0 || chdir(dir.c_str()) != 0) {
+                _exit(127);
+            }
+            dup2(null, 0);
+            dup2(out, 1);
+            dup2(null, 2);
+            rlimit limit{maxFileBytes, maxFileBytes};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+            std::string program = ViewerProgramPath();
+            execl(program.c_str(), program.c_str(), "-file", mesh.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid > 0;
+    }
+
+    // Waits for the program to end; its exit status, or -1 when it had to be killed.
+    int Wait(int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            SleepMs(20);
+        }
+        return -1;
+    }
+
+    std::string Stdout() const { return ReadFileBytes(outPath); }
+
+private:
+    pid_t pid = -1;
+    std::string outPath;
+};
+
+}  // namespace
+
+TEST_F(DataSafety, StoppedRecordingHoldsEveryFrameUpToTheStop) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    // Inertia off, so the camera stands still once the drag ends.
+    SendKeys(window, "i");
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {kPathPlayMenu, kRecord}));
+    DragAcross();
+    SleepMs(kSettleMs);
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {kPathPlayMenu, kStop}));
+
+    // Whole frames are on disk as soon as "Stop" is picked, and nothing follows later.
+    std::string recorded = ReadFileBytes(dir.File("cam_record0.dat"));
+    std::vector<std::string> lines = ExpectWholeFrames(recorded);
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_NE(lines.front(), lines[lines.size() - 4]) << "the drag was not recorded";
+    SleepMs(kSettleMs);
+    EXPECT_EQ(ReadFileBytes(dir.File("cam_record0.dat")), recorded);
+
+    // The last frame written is the camera as it stands: its origin is the eye the dump prints.
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {kViewerOptionsMenu, kDumpCamParams}));
+    ASSERT_TRUE(program.WaitForStdout("       Far: ", 5000)) << program.Stdout();
+    float eye[3];
+    std::string out = program.Stdout();
+    size_t at = out.find("       Eye: ");
+    ASSERT_NE(at, std::string::npos) << out;
+    ASSERT_EQ(std::sscanf(out.c_str() + at, "       Eye: (%f, %f, %f)", &eye[0], &eye[1], &eye[2]),
+              3);
+    float values[12];
+    const std::string& last = lines[lines.size() - 4];
+    ASSERT_EQ(std::sscanf(last.c_str(), "%f %f %f %f %f %f %f %f %f %f %f %f", &values[0],
+                          &values[1], &values[2], &values[3], &values[4], &values[5], &values[6],
+                          &values[7], &values[8], &values[9], &values[10], &values[11]),
+              12);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(values[9 + axis], eye[axis], 0.0015f) << "axis " << axis;
+    }
+    PressEscapeAndExpectStatusOne();
+}
+
+TEST_F(DataSafety, EscapeWhileRecordingLeavesOnlyWholeFrames) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {kPathPlayMenu, kRecord}));
+    DragAcross();
+    // Inertia keeps the camera moving, so frames are still being written when Esc comes.
+    PressEscapeAndExpectStatusOne();
+    std::vector<std::string> lines = ExpectWholeFrames(ReadFileBytes(dir.File("cam_record0.dat")));
+    EXPECT_GE(lines.size(), 8u);
+}
+
+TEST_F(DataSafety, SnapshotTakenJustBeforeEscapeIsComplete) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    SendKeys(window, "equal Escape");
+    ProcessResult result = program.Wait(kExitTimeoutMs);
+    EXPECT_TRUE(result.exited);
+    EXPECT_EQ(result.status, 1);
+    // Keys are handled in order, each to its end, so the image is whole.
+    PpmImage image;
+    EXPECT_TRUE(ReadPpm(dir.File("snap100.ppm"), &image));
+    EXPECT_EQ(image.width, frame.width);
+    EXPECT_EQ(image.height, frame.height);
+}
+
+TEST(DataSafetyOnFullDisk, SnapshotThatCannotBeWrittenWholeIsRemoved) {
+    ASSERT_TRUE(UseOwnDisplay()) << "could not start a private Xvfb server";
+    TempDir dir;
+    ASSERT_NE(dir.Path(), "");
+    SizeLimitedViewer program;
+    // Far below the 786,447 bytes of a 512 x 512 image.
+    ASSERT_TRUE(program.Start(dir.Path(), ExamplePath("torus.zel"), 64 * 1024));
+    std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
+    ASSERT_NE(window, "");
+    SleepMs(kSettleMs);
+
+    SendKeys(window, "equal");
+    for (int waited = 0; waited < 5000; waited += 50) {
+        if (program.Stdout().find("\n") != std::string::npos) {
+            break;
+        }
+        SleepMs(50);
+    }
+    EXPECT_EQ(program.Stdout(), "UNABLE TO WRITE SNAPSHOT FILE snap100.ppm!\n");
+    EXPECT_FALSE(FileExists(dir.File("snap100.ppm")));
+
+    // The next snapshot takes the next number, and fails the same way.
+    SendKeys(window, "equal");
+    for (int waited = 0; waited < 5000 && SplitLines(program.Stdout()).size() < 2; waited += 50) {
+        SleepMs(50);
+    }
+    EXPECT_EQ(program.Stdout(),
+              "UNABLE TO WRITE SNAPSHOT FILE snap100.ppm!\n"
+              "UNABLE TO WRITE SNAPSHOT FILE snap101.ppm!\n");
+    EXPECT_FALSE(FileExists(dir.File("snap101.ppm")));
+    SendKeys(window, "Escape");
+    EXPECT_EQ(program.Wait(kExitTimeoutMs), 1);
+}
