@@ -1,0 +1,131 @@
+#pragma once
+
+// Harness for the end-to-end tests: runs the real zelviewer program in a fresh working directory
+// and drives its window through xdotool (needs an X display, e.g. under xvfb-run).
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A fresh directory under /tmp, removed with its contents when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // Absolute path of the directory ("" when it could not be created).
+    const std::string& Path() const { return path; }
+    // Absolute path of a file inside the directory.
+    std::string File(const std::string& name) const { return path + "/" + name; }
+
+private:
+    std::string path;
+};
+
+// How a run of the program ended.
+struct ProcessResult {
+    bool exited = false;    // ended through exit, with status below
+    int status = -1;        // exit status when exited
+    bool timedOut = false;  // still running at the deadline and killed
+};
+
+// One run of the zelviewer program with stdout and stderr captured in files of its working
+// directory. A program still running when the object goes away is killed.
+class ViewerProcess {
+public:
+    explicit ViewerProcess(const std::string& workDir);
+    ~ViewerProcess();
+    ViewerProcess(const ViewerProcess&) = delete;
+    ViewerProcess& operator=(const ViewerProcess&) = delete;
+
+    // Starts the program with the given arguments (program name not included); false on failure.
+    // Without a display the program gets no DISPLAY variable, so it cannot open a window.
+    bool Start(const std::vector<std::string>& args, bool withDisplay = true);
+    // Waits for the program to end; kills it after timeoutMs and reports timedOut.
+    ProcessResult Wait(int timeoutMs);
+    // True while the program has not ended.
+    bool Running();
+    // Everything the program wrote so far to standard output / standard error.
+    std::string Stdout() const;
+    std::string Stderr() const;
+    // Polls standard output until it holds text; false after timeoutMs.
+    bool WaitForStdout(const std::string& text, int timeoutMs) const;
+
+private:
+    void Kill();
+
+    std::string workDir;
+    pid_t pid = -1;
+    bool finished = false;
+    ProcessResult result;
+};
+
+// Makes sure this test process has an X display of its own: a private Xvfb server, started on
+// first use and ended with the process, whose number goes into DISPLAY. False when it won't start.
+bool UseOwnDisplay();
+
+// Position of a window on the screen and its size, in pixels.
+struct WindowGeometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Path of the zelviewer program and of the bundled example meshes.
+std::string ViewerProgramPath();
+std::string ExamplePath(const std::string& name);
+
+// Runs a shell command, returns its standard output; status receives the exit status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+// Waits up to timeoutSeconds for a visible window titled exactly "ZEL viewer"; its id or "".
+std::string WaitForViewerWindow(int timeoutSeconds);
+// Screen position and size of a window; false when xdotool cannot tell.
+bool GetWindowGeometry(const std::string& window, WindowGeometry* geometry);
+// Ids of the visible freeglut pop-up menu windows.
+std::vector<std::string> VisibleMenus();
+// Sends key presses (xdotool key names, e.g. "equal", "Escape") to the window.
+void SendKeys(const std::string& window, const std::string& keys);
+// Moves the pointer to a screen position.
+void MovePointer(int x, int y);
+// Moves the pointer in small steps with short pauses, so the program sees every motion event.
+void GlidePointer(int fromX, int fromY, int toX, int toY, int steps);
+// Presses the left button at (fromX, fromY), glides to (toX, toY) and releases it there.
+void LeftDrag(int fromX, int fromY, int toX, int toY, int steps);
+// Picks an entry from the right-button menu, opened at window pixel (x, y): path holds the
+// entry index in the main menu, then the index in each sub-menu. False when a menu did not open.
+bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<int>& path);
+// Sleeps for the given time.
+void SleepMs(int milliseconds);
+
+// An RGB image read from a binary PPM file.
+struct PpmImage {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;  // rows from the top, three bytes a pixel
+};
+
+// Reads a binary PPM (P6, maximum 255) file; false when it is missing, malformed or short.
+bool ReadPpm(const std::string& path, PpmImage* image);
+// Waits up to timeoutMs until the file exists as a complete PPM image and reads it.
+bool WaitForPpm(const std::string& path, int timeoutMs, PpmImage* image);
+// Number of pixels whose channels all lie within tolerance of (r, g, b).
+int CountPixelsNear(const PpmImage& image, int r, int g, int b, int tolerance);
+// Number of pixels that differ between two images of the same size.
+int CountDifferentPixels(const PpmImage& a, const PpmImage& b);
+
+// The header counts and bounding box of a ZEL file, read by the tests themselves.
+struct ZelSummary {
+    int vertexCount = 0;
+    int faceCount = 0;
+    float boundsMin[3] = {0, 0, 0};
+    float boundsMax[3] = {0, 0, 0};
+};
+
+// Reads a ZEL file's counts and the box round its vertices; false when unreadable.
+bool ReadZelSummary(const std::string& path, ZelSummary* summary);
+// Splits text into its lines, without the line ends.
+std::vector<std::string> SplitLines(const std::string& text);
