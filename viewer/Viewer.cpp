@@ -113,19 +113,13 @@ void Viewer::SetPerspective(float fovy, float aspect, float zNear, float zFar) {
 }
 
 void Viewer::UpdateAspect(float aspect) {
+    // Only the width changes: top, bottom and the clipping distances are kept as they are.
+    // Reading the field of view back and setting it again would give the same frustum, except
+    // that the degree conversions shrink it a little at every resize.
     for (int i = 0; i < cameraCount; ++i) {
         Camera& camera = cameras[i];
-        // A frustum of zero height (a zero-size scene) has no field of view to keep; reading
-        // it back would divide 0 by 0 and fill the camera with NaN.
-        if (camera.top == 0.0f || camera.zNear == 0.0f) {
-            continue;
-        }
-        float fovy = 0.0f;
-        float oldAspect = 0.0f;
-        float zNear = 0.0f;
-        float zFar = 0.0f;
-        camera.GetPerspective(fovy, oldAspect, zNear, zFar);
-        camera.SetPerspective(fovy, aspect, zNear, zFar);
+        camera.right = camera.top * aspect;
+        camera.left = -camera.right;
     }
 }
 

@@ -197,12 +197,28 @@ TEST_F(ViewerTest, ReshapeKeepsFieldOfViewAndClippingAndSetsWidthFromAspect) {
         float unused = 0.0f;
         camera.GetPerspective(fovy, unused, unused, unused);
         before[i].GetPerspective(fovyBefore, unused, unused, unused);
-        // Reading the field of view back loses a few millionths of it.
-        EXPECT_NEAR(fovy, fovyBefore, 1e-3f) << "camera " << i;
+        EXPECT_EQ(fovy, fovyBefore) << "camera " << i;
+        EXPECT_EQ(camera.top, before[i].top);
+        EXPECT_EQ(camera.bottom, before[i].bottom);
         EXPECT_FLOAT_EQ(camera.zNear, before[i].zNear);
         EXPECT_FLOAT_EQ(camera.zFar, before[i].zFar);
         EXPECT_NEAR(Aspect(camera), 2.0f, kTolerance);
     }
+}
+
+TEST_F(ViewerTest, RepeatedReshapesDoNotShrinkTheFieldOfView) {
+    viewer.SetPerspective(45.0f, 1.0f, 0.1f, 100.0f);
+    float fovyBefore = 0.0f;
+    float unused = 0.0f;
+    viewer.cameras[0].GetPerspective(fovyBefore, unused, unused, unused);
+    for (int i = 0; i < 1000; ++i) {
+        viewer.Reshape(500 + i % 7, 400 + i % 5);
+    }
+    viewer.Reshape(512, 512);
+    float fovy = 0.0f;
+    viewer.cameras[0].GetPerspective(fovy, unused, unused, unused);
+    EXPECT_EQ(fovy, fovyBefore);
+    EXPECT_FLOAT_EQ(viewer.cameras[0].right, viewer.cameras[0].top);
 }
 
 TEST_F(ViewerTest, ReshapeToZeroSideSetsViewportAndKeepsAspect) {
