@@ -62,11 +62,24 @@ TorusGrid TorusGridForFaces(long faces) {
     return grid;
 }
 
+// Point of a torus of the given tube radius at angle u round the ring and v round the tube. The
+// ring is tipped 45 degrees about the x axis, so the viewer's opening view from +z shows it as
+// a ring rather than edge-on or from so close that only a piece of it fits.
+int AddTorusPoint(GeneratedMesh& mesh, double u, double v, double tubeRadius) {
+    const double tilt = kPi / 4.0;
+    double ring = kTorusMajorRadius + tubeRadius * std::cos(v);
+    double x = ring * std::cos(u);
+    double y = ring * std::sin(u);
+    double z = tubeRadius * std::sin(v);
+    return mesh.AddVertex(x, y * std::cos(tilt) - z * std::sin(tilt),
+                          y * std::sin(tilt) + z * std::cos(tilt));
+}
+
 int TorusVertex(const TorusGrid& grid, int i, int j) {
     return (i % grid.around) * grid.across + (j % grid.across);
 }
 
-// Adds a torus round the z axis. With u round the ring and v round the tube, dp/du x dp/dv
+// Adds a torus. With u round the ring and v round the tube, dp/du x dp/dv
 // points outwards, so the quads (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1) are
 // counter-clockwise seen from outside. Leaving out the last strip of quads opens the torus
 // into a tube with two rims.
@@ -75,9 +88,7 @@ void AddTorus(GeneratedMesh& mesh, const TorusGrid& grid, bool open) {
     for (int i = 0; i < grid.around; ++i) {
         double u = 2.0 * kPi * i / grid.around;
         for (int j = 0; j < grid.across; ++j) {
-            double v = 2.0 * kPi * j / grid.across;
-            double ring = kTorusMajorRadius + kTorusMinorRadius * std::cos(v);
-            mesh.AddVertex(ring * std::cos(u), ring * std::sin(u), kTorusMinorRadius * std::sin(v));
+            AddTorusPoint(mesh, u, 2.0 * kPi * j / grid.across, kTorusMinorRadius);
         }
     }
     int strips = open ? grid.across - 1 : grid.across;
@@ -98,11 +109,9 @@ void AddTorus(GeneratedMesh& mesh, const TorusGrid& grid, bool open) {
 void AddTorusFins(GeneratedMesh& mesh, const TorusGrid& grid) {
     for (int j = 0; j < grid.across; j += 4) {
         double v = 2.0 * kPi * j / grid.across;
-        double ring = kTorusMajorRadius + 1.5 * kTorusMinorRadius * std::cos(v);
         for (int i = 0; i < grid.around; ++i) {
             double u = 2.0 * kPi * (i + 0.5) / grid.around;
-            int apex = mesh.AddVertex(ring * std::cos(u), ring * std::sin(u),
-                                      1.5 * kTorusMinorRadius * std::sin(v));
+            int apex = AddTorusPoint(mesh, u, v, 1.5 * kTorusMinorRadius);
             mesh.AddFace(TorusVertex(grid, i, j), TorusVertex(grid, i + 1, j), apex);
         }
     }
