@@ -200,13 +200,17 @@ TEST_F(ZelGenTest, TorusIsClosedAndTurnsCounterClockwiseOutside) {
         EXPECT_TRUE(EveryVertexIsUsed(mesh));
         EXPECT_GT(SmallestFaceArea(mesh), 1e-6);
 
-        // Tube and ring radii from the bounds; the polygonal torus lies a little inside.
+        // Tube and ring radii measured from the torus axis, which is tipped 45 degrees about x;
+        // the polygonal torus lies a little inside.
+        const double half = std::sqrt(0.5);
         double outer = 0.0;
         double tube = 0.0;
         for (int v = 0; v < mesh.vertexCount; ++v) {
             Point p = VertexAt(mesh, v);
-            outer = std::max(outer, std::hypot(p.x, p.y));
-            tube = std::max(tube, p.z);
+            double along = -p.y * half + p.z * half;
+            double squared = p.x * p.x + p.y * p.y + p.z * p.z - along * along;
+            outer = std::max(outer, std::sqrt(std::max(squared, 0.0)));
+            tube = std::max(tube, along);
         }
         double ring = outer - tube;
         double expected = 2.0 * kPi * kPi * ring * tube * tube;
