@@ -3,17 +3,9 @@
 #include "mesh/HalfEdge.h"
 #include "mesh/MeshVertex.h"
 
-Face::Face() {
-    for (HalfEdge*& halfEdge : halfEdges) {
-        halfEdge = new HalfEdge;
-    }
+Face::Face(HalfEdge* halfEdge0, HalfEdge* halfEdge1, HalfEdge* halfEdge2)
+    : halfEdges{halfEdge0, halfEdge1, halfEdge2} {
     LinkHalfEdges();
-}
-
-Face::~Face() {
-    for (HalfEdge* halfEdge : halfEdges) {
-        delete halfEdge;
-    }
 }
 
 void Face::LinkHalfEdges() {
@@ -21,18 +13,6 @@ void Face::LinkHalfEdges() {
         halfEdges[corner]->next = halfEdges[(corner + 1) % 3];
         halfEdges[corner]->face = this;
     }
-}
-
-MeshVertex* Face::Vertex0() const {
-    return halfEdges[0]->origin;
-}
-
-MeshVertex* Face::Vertex1() const {
-    return halfEdges[1]->origin;
-}
-
-MeshVertex* Face::Vertex2() const {
-    return halfEdges[2]->origin;
 }
 
 void Face::UpdateGeometry() {

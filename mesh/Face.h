@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "camera/Vec3.h"
+#include "mesh/HalfEdge.h"
 
 struct DrawOptions;
-struct HalfEdge;
 struct MeshVertex;
 
 // A triangle; it owns its three half-edges, which run from corner k to corner k + 1.
@@ -23,10 +23,9 @@ struct Face {
     // 0: no degenerate half-edge; 1: all three; 2: some.
     std::int32_t degeneracy = 0;
 
-    // Creates the face with three new default half-edges linked into a cycle.
-    Face();
-    // Releases the three half-edges.
-    ~Face();
+    // Creates the face over three new default half-edges (made by the mesh in its half-edge
+    // storage) and links them into a cycle.
+    Face(HalfEdge* halfEdge0, HalfEdge* halfEdge1, HalfEdge* halfEdge2);
     // A face owns its half-edges, so it is never copied.
     Face(const Face&) = delete;
     Face& operator=(const Face&) = delete;
@@ -34,11 +33,11 @@ struct Face {
     // Links the half-edges in the cycle 0 -> 1 -> 2 -> 0 and points them at this face.
     void LinkHalfEdges();
     // The corner of half-edge 0.
-    MeshVertex* Vertex0() const;
+    MeshVertex* Vertex0() const { return halfEdges[0]->origin; }
     // The corner of half-edge 1.
-    MeshVertex* Vertex1() const;
+    MeshVertex* Vertex1() const { return halfEdges[1]->origin; }
     // The corner of half-edge 2.
-    MeshVertex* Vertex2() const;
+    MeshVertex* Vertex2() const { return halfEdges[2]->origin; }
     // Updates the three half-edges' directions, then the normal.
     void UpdateGeometry();
     // Sets the unit normal (right-hand rule over the corners) and the plane offset.

@@ -18,10 +18,6 @@ float DivideByLength(Vec3& v) {
 
 }  // namespace
 
-MeshVertex* HalfEdge::EndVertex() const {
-    return next->origin;
-}
-
 void HalfEdge::ComputeDirection() {
     Vec3 d;
     Vec3Subtract(EndVertex()->position, origin->position, d);

@@ -31,7 +31,7 @@ struct HalfEdge {
     bool crease = false;
 
     // The vertex this half-edge ends at: the origin of next.
-    MeshVertex* EndVertex() const;
+    MeshVertex* EndVertex() const { return next->origin; }
     // Sets length and the unit direction from origin to end; a zero-length edge gets (0, 0, 0).
     void ComputeDirection();
     // ComputeDirection, then gives the twin the same length and the opposite direction.

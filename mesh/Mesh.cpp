@@ -4,21 +4,11 @@
 #include <cstdlib>
 #include <iostream>
 #include <utility>
-#include <vector>
 
 namespace {
 
 // The pivot draw uses 15 random bits whatever the C library's range is.
 constexpr int kPivotRandomRange = 32768;
-
-// Lexicographic key order, start vertex first.
-bool EdgeKeyLess(const EdgeEntry& a, const EdgeEntry& b) {
-    return a.startId < b.startId || (a.startId == b.startId && a.endId < b.endId);
-}
-
-bool EdgeKeyEqual(const EdgeEntry& a, const EdgeEntry& b) {
-    return a.startId == b.startId && a.endId == b.endId;
-}
 
 // Cuts the twin link on both sides and marks the partner so the sweep skips its mirror run.
 void Unlink(HalfEdge* halfEdge) {
@@ -26,6 +16,15 @@ void Unlink(HalfEdge* halfEdge) {
     partner->processed = true;
     partner->twin = nullptr;
     halfEdge->twin = nullptr;
+}
+
+// Storage that cannot be had leaves no way to build the mesh; like a failed new, this ends the
+// process.
+void ReserveOrAbort(bool reserved) {
+    if (!reserved) {
+        std::cerr << "Error: not enough memory to build the mesh" << std::endl;
+        std::abort();
+    }
 }
 
 }  // namespace
@@ -36,13 +35,8 @@ Mesh::Mesh(const float* coordinates, const int* indices, int vertexCount, int fa
 }
 
 Mesh::~Mesh() {
-    // Faces release their own half-edges.
-    for (Face* face : faces) {
-        delete face;
-    }
-    for (MeshVertex* vertex : vertices) {
-        delete vertex;
-    }
+    // The element stores release the elements.
+    ReleaseDrawLists();
 }
 
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
@@ -57,21 +51,27 @@ bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, 
 void Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
                           int faceCount) {
     assert(vertexCount >= 0 && faceCount >= 0);
-    std::vector<MeshVertex*> vertexTable;
-    vertexTable.reserve(static_cast<std::size_t>(vertexCount));
+    assert(vertices.empty() && faces.empty());
+    const std::size_t faceTotal = static_cast<std::size_t>(faceCount);
+    ReserveOrAbort(vertexStore.Reserve(static_cast<std::size_t>(vertexCount)) &&
+                   faceStore.Reserve(faceTotal) && halfEdgeStore.Reserve(3 * faceTotal));
+    drawListsStale = true;
 
-    // vertices in input order
+    // vertices in input order; the store, indexed by vertex number, is the lookup table
     for (int i = 0; i < vertexCount; ++i) {
-        MeshVertex* vertex = new MeshVertex;
+        MeshVertex* vertex = vertexStore.New();
         vertex->id = i;
         vertex->position.Set(coordinates[3 * i], coordinates[3 * i + 1], coordinates[3 * i + 2]);
         vertices.push_back(vertex);
-        vertexTable.push_back(vertex);
     }
+    MeshVertex* const vertexTable = vertexStore.Data();
 
-    // faces with their linked half-edges
+    // faces with their linked half-edges, three a face in creation order
     for (int j = 0; j < faceCount; ++j) {
-        Face* face = new Face;
+        HalfEdge* halfEdge0 = halfEdgeStore.New();
+        HalfEdge* halfEdge1 = halfEdgeStore.New();
+        HalfEdge* halfEdge2 = halfEdgeStore.New();
+        Face* face = faceStore.New(halfEdge0, halfEdge1, halfEdge2);
         face->id = j;
         faces.push_back(face);
     }
@@ -86,7 +86,7 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
             halfEdges.push_back(halfEdge);
             int index = indices[3 * j + c];
             assert(index >= 0 && index < vertexCount);
-            MeshVertex* vertex = vertexTable[static_cast<std::size_t>(index)];
+            MeshVertex* vertex = vertexTable + index;
             halfEdge->origin = vertex;
             vertex->halfEdge = halfEdge;
         }
@@ -99,24 +99,31 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
 
 bool Mesh::MatchEdges() {
     const std::size_t count = halfEdges.size();
-    std::vector<EdgeEntry> entries(2 * count);
+    const std::size_t total = 2 * count;
+    // Temporaries and entries live in one block each for the length of this call.
+    ElementArena<HalfEdge> temporaries;
+    ElementArena<EdgeEntry> entryStore;
+    ReserveOrAbort(temporaries.Reserve(count) && entryStore.Reserve(total));
+    EdgeEntry* const entries = entryStore.Data();
 
     // mesh half-edges, then one reversed temporary each
     std::size_t k = 0;
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end();
          ++halfEdgeCursor, ++k) {
         HalfEdge* halfEdge = *halfEdgeCursor;
-        HalfEdge* temporary = new HalfEdge;
+        HalfEdge* temporary = temporaries.New();
         temporary->id = maxHalfEdgeId + 1 + static_cast<std::int32_t>(k);
         temporary->origin = halfEdge->EndVertex();
         temporary->twin = halfEdge;
         halfEdge->twin = temporary;
-        entries[k] = {halfEdge, halfEdge->origin->id, temporary->origin->id};
-        entries[count + k] = {temporary, temporary->origin->id, halfEdge->origin->id};
+        const std::int32_t startId = halfEdge->origin->id;
+        const std::int32_t endId = temporary->origin->id;
+        entries[k] = {halfEdge, startId, endId};
+        entries[count + k] = {temporary, endId, startId};
     }
 
-    if (!entries.empty()) {
-        SortEdgeEntries(entries.data(), 0, static_cast<int>(entries.size()) - 1);
+    if (total > 0) {
+        SortEdgeEntries(entries, 0, static_cast<int>(total) - 1);
     }
     connected = true;
 
@@ -126,7 +133,6 @@ bool Mesh::MatchEdges() {
     int nonManifold = 0;
     int degenerate = 0;
     int inconsistent = 0;
-    const std::size_t total = entries.size();
     k = 0;
     while (k < total) {
         while (k < total && entries[k].halfEdge->processed) {
@@ -137,6 +143,7 @@ bool Mesh::MatchEdges() {
             break;
         }
         HalfEdge* a = entries[k].halfEdge;
+        const std::uint64_t key = entries[k].Key();
         if (entries[k].startId == entries[k].endId) {
             Unlink(a);
             ++degenerate;
@@ -144,7 +151,7 @@ bool Mesh::MatchEdges() {
             continue;
         }
         std::size_t n = 1;
-        while (k + n < total && EdgeKeyEqual(entries[k + n], entries[k])) {
+        while (k + n < total && entries[k + n].Key() == key) {
             ++n;
         }
         if (n == 1) {
@@ -180,14 +187,9 @@ bool Mesh::MatchEdges() {
         k += n;
     }
 
-    // the temporaries go; mesh half-edges keep a twin only in a good pair
-    for (const EdgeEntry& entry : entries) {
-        if (entry.halfEdge->id > maxHalfEdgeId) {
-            delete entry.halfEdge;
-        }
-    }
-    entries.clear();
-    entries.shrink_to_fit();
+    // the temporaries go, then the buffer; mesh half-edges keep a twin only in a good pair
+    temporaries.Release();
+    entryStore.Release();
 
     if (geometryComputed) {
         std::cerr << "Recomputing the geometry" << std::endl;
@@ -209,7 +211,7 @@ void Mesh::SortEdgeEntries(EdgeEntry* entries, int lo, int hi) {
         long long r = std::rand() % kPivotRandomRange;
         int p = lo + static_cast<int>(r * (hi - lo + 1) / kPivotRandomRange);
         std::swap(entries[p], entries[lo]);
-        const EdgeEntry pivot = entries[lo];
+        const std::uint64_t pivot = entries[lo].Key();
 
         // Hoare partition
         int i = lo - 1;
@@ -217,10 +219,10 @@ void Mesh::SortEdgeEntries(EdgeEntry* entries, int lo, int hi) {
         for (;;) {
             do {
                 --j;
-            } while (EdgeKeyLess(pivot, entries[j]));
+            } while (pivot < entries[j].Key());
             do {
                 ++i;
-            } while (EdgeKeyLess(entries[i], pivot));
+            } while (entries[i].Key() < pivot);
             if (i >= j) {
                 break;
             }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <list>
 
 #include "camera/Vec3.h"
 #include "mesh/DrawOptions.h"
+#include "mesh/ElementArena.h"
+#include "mesh/ElementList.h"
 #include "mesh/Face.h"
 #include "mesh/HalfEdge.h"
 #include "mesh/MeshVertex.h"
 
 // One slot of the edge entry buffer: a half-edge and its (start, end) vertex key. The key is
-// stored when the slot is filled, because the sweep rewires twins that a temporary's key needs.
+// stored when the slot is filled, because the sweep rewires twins that a temporary's key needs,
+// and because the sort then reads it from the slot it is swapping anyway.
 struct EdgeEntry {
     // The half-edge, a mesh half-edge or a temporary reversed copy.
     HalfEdge* halfEdge = nullptr;
@@ -18,6 +21,17 @@ struct EdgeEntry {
     std::int32_t startId = 0;
     // Id of the end vertex.
     std::int32_t endId = 0;
+
+    // An entry without half-edge.
+    EdgeEntry() = default;
+    // An entry for the half-edge with the key (startId, endId).
+    EdgeEntry(HalfEdge* entryHalfEdge, std::int32_t entryStartId, std::int32_t entryEndId)
+        : halfEdge(entryHalfEdge), startId(entryStartId), endId(entryEndId) {}
+    // The key as one number that orders like the pair, start first; ids are never negative.
+    std::uint64_t Key() const {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(startId)) << 32 |
+               static_cast<std::uint32_t>(endId);
+    }
 };
 
 // A triangle mesh as vertices, faces and half-edges; it owns all of its elements.
@@ -30,21 +44,21 @@ public:
     // Largest face id.
     std::int32_t maxFaceId = -1;
     // All vertices in id order.
-    std::list<MeshVertex*> vertices;
+    ElementList<MeshVertex> vertices;
     // All faces in id order.
-    std::list<Face*> faces;
+    ElementList<Face> faces;
     // All half-edges of faces in id order.
-    std::list<HalfEdge*> halfEdges;
+    ElementList<HalfEdge> halfEdges;
     // Edge matching has run and the twin links are valid.
     bool connected = false;
     // The geometry pass has run.
     bool geometryComputed = false;
     // Position of the current traversal of vertices.
-    std::list<MeshVertex*>::iterator vertexCursor;
+    ElementList<MeshVertex>::iterator vertexCursor;
     // Position of the current traversal of halfEdges.
-    std::list<HalfEdge*>::iterator halfEdgeCursor;
+    ElementList<HalfEdge>::iterator halfEdgeCursor;
     // Position of the current traversal of faces.
-    std::list<Face*>::iterator faceCursor;
+    ElementList<Face>::iterator faceCursor;
     // Area-weighted centroid of the surface.
     Vec3 centroid{0.0f, 0.0f, 0.0f};
     // Largest coordinates over all vertices.
@@ -60,7 +74,7 @@ public:
 
     // Builds the mesh from three coordinates per vertex and three vertex numbers per face.
     Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount);
-    // Releases every vertex, face and half-edge.
+    // Releases every vertex, face and half-edge, and the display lists of the current context.
     ~Mesh();
     // A mesh owns its elements, so it is never copied.
     Mesh(const Mesh&) = delete;
@@ -68,7 +82,7 @@ public:
 
     // Creates the elements, matches edges, marks and computes the geometry; returns connected.
     bool Build(const float* coordinates, const int* indices, int vertexCount, int faceCount);
-    // Creates the vertices, faces and half-edges in input order.
+    // Creates the vertices, faces and half-edges in input order; the mesh has none before.
     void CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);
     // Pairs twins by sorting, classifies every edge and prints the report; returns connected.
@@ -95,6 +109,26 @@ public:
     // The smallest and largest coordinates over all vertices.
     void ComputeBounds();
 
-    // Draws every face as one batch of triangles; needs a current OpenGL context.
+    // Draws every face as one batch of triangles; needs a current OpenGL context. The batch is
+    // recorded in a display list per choice of normals the first time and replayed afterwards.
     void Draw();
+    // The same drawing, always sent in immediate mode.
+    void DrawImmediate();
+
+private:
+    // Queries shading and lighting, sets the mesh colour and chooses the normals.
+    void BeginDraw();
+    // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
+    void DrawFaces();
+    // Deletes the display lists; they are made again when next drawn.
+    void ReleaseDrawLists();
+
+    // Storage of the elements, in id order; the three lists run over it.
+    ElementArena<MeshVertex> vertexStore;
+    ElementArena<Face> faceStore;
+    ElementArena<HalfEdge> halfEdgeStore;
+    // Display list per choice of normals (none, face, vertex), 0 until recorded.
+    unsigned int drawLists[3] = {0, 0, 0};
+    // The elements' drawn values changed since the lists were recorded.
+    bool drawListsStale = false;
 };

@@ -24,6 +24,53 @@ void SetMaterial(const GLfloat* rgba) {
 }  // namespace
 
 void Mesh::Draw() {
+    BeginDraw();
+    // Options that point at caller data are sent as they stand, never recorded.
+    if (drawOptions.texCoords != nullptr || drawOptions.colours != nullptr ||
+        drawOptions.material != nullptr) {
+        DrawFaces();
+        return;
+    }
+    if (drawListsStale) {
+        ReleaseDrawLists();
+        drawListsStale = false;
+    }
+    // The normals choice decides the command stream; everything else in it is mesh data, which
+    // the mesh changes only in its construction and geometry passes (they mark the lists stale).
+    const int choice = drawOptions.vertexNormals ? 2 : (drawOptions.faceNormals ? 1 : 0);
+    GLuint& list = drawLists[choice];
+    if (list != 0) {
+        glCallList(list);
+        // The replay ends where the walk over the faces would have ended.
+        faceCursor = faces.end();
+        return;
+    }
+    list = glGenLists(1);
+    if (list == 0) {
+        DrawFaces();
+        return;
+    }
+    glNewList(list, GL_COMPILE);
+    DrawFaces();
+    glEndList();
+    glCallList(list);
+}
+
+void Mesh::DrawImmediate() {
+    BeginDraw();
+    DrawFaces();
+}
+
+void Mesh::ReleaseDrawLists() {
+    for (GLuint& list : drawLists) {
+        if (list != 0) {
+            glDeleteLists(list, 1);
+            list = 0;
+        }
+    }
+}
+
+void Mesh::BeginDraw() {
     GLint shadeModel = GL_FLAT;
     glGetIntegerv(GL_SHADE_MODEL, &shadeModel);
     GLboolean lighting = GL_FALSE;
@@ -40,7 +87,9 @@ void Mesh::Draw() {
         drawOptions.vertexNormals = false;
         drawOptions.faceNormals = geometryComputed;
     }
+}
 
+void Mesh::DrawFaces() {
     glBegin(GL_TRIANGLES);
     for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
         (*faceCursor)->Draw(drawOptions);

@@ -21,6 +21,7 @@ void Widen(float value, float& low, float& high) {
 }  // namespace
 
 void Mesh::MarkBoundaryVertices() {
+    drawListsStale = true;
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
         (*halfEdgeCursor)->MarkBoundary();
     }
@@ -41,6 +42,7 @@ void Mesh::MarkDegenerateElements() {
 
 void Mesh::ComputeGeometry() {
     assert(connected);
+    drawListsStale = true;
     ComputeFaceGeometry();
     ComputeCreases();
     ComputeVertexGeometry();

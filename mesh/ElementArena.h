@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cassert>
+#include <cstddef>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+// Raw storage of at least the given size, zero-filled, from the system's pages for large blocks
+// (advised for transparent huge pages); null when it cannot be had.
+void* ElementArenaAllocate(std::size_t bytes);
+// Returns a block from ElementArenaAllocate of the same size.
+void ElementArenaRelease(void* block, std::size_t bytes);
+
+// Fixed-capacity storage for records of one kind, made one after another in one block: one
+// allocation per kind instead of one per record, and records in creation order in memory.
+template <typename T>
+class ElementArena {
+    static_assert(std::is_trivially_destructible_v<T>, "records are released with the block");
+
+public:
+    ElementArena() = default;
+    // Releases the block; the records need no destruction.
+    ~ElementArena() { Release(); }
+    ElementArena(const ElementArena&) = delete;
+    ElementArena& operator=(const ElementArena&) = delete;
+
+    // Makes room for capacity records, dropping any earlier ones; false without memory.
+    bool Reserve(std::size_t capacity) {
+        Release();
+        if (capacity == 0) {
+            return true;
+        }
+        records_ = static_cast<T*>(ElementArenaAllocate(capacity * sizeof(T)));
+        capacity_ = records_ != nullptr ? capacity : 0;
+        return records_ != nullptr;
+    }
+    // Constructs the next record from the arguments and returns it; the capacity must allow it.
+    template <typename... Arguments>
+    T* New(Arguments&&... arguments) {
+        assert(size_ < capacity_);
+        return new (records_ + size_++) T(std::forward<Arguments>(arguments)...);
+    }
+    // The first record, or null before Reserve.
+    T* Data() const { return records_; }
+    // Number of records made.
+    std::size_t Size() const { return size_; }
+    // Releases the block and every record in it.
+    void Release() {
+        if (records_ != nullptr) {
+            ElementArenaRelease(records_, capacity_ * sizeof(T));
+        }
+        records_ = nullptr;
+        capacity_ = 0;
+        size_ = 0;
+    }
+
+private:
+    T* records_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
