@@ -305,4 +305,48 @@ inline MeshData TwoFans() {
             {0, 1, 2, 0, 2, 3, 0, 4, 5, 0, 5, 6}};
 }
 
+//      j+1 d---c        a torus round the z axis: around x across quads, vertex (i, j) at
+//          | / |        angle i round the ring and j round the tube, each quad (a, b, c),
+//        j a---b        (a, c, d), counter-clockwise seen from outside. open leaves out the
+//          i  i+1       last strip round the tube (two rims); fins adds a third face with its
+//                       own apex on every edge a-b of every fourth ring (non-manifold edges).
+inline MeshData Torus(int around, int across, bool open = false, bool fins = false) {
+    MeshData data;
+    auto vertex = [across, around](int i, int j) { return (i % around) * across + j % across; };
+    auto add = [&data](double x, double y, double z) {
+        data.coordinates.insert(
+            data.coordinates.end(),
+            {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
+    };
+    const double kTwoPi = 6.283185307179586;
+    for (int i = 0; i < around; ++i) {
+        for (int j = 0; j < across; ++j) {
+            double u = kTwoPi * i / around;
+            double v = kTwoPi * j / across;
+            double ring = 3.0 + std::cos(v);
+            add(ring * std::cos(u), ring * std::sin(u), std::sin(v));
+        }
+    }
+    for (int i = 0; i < around; ++i) {
+        for (int j = 0; j < (open ? across - 1 : across); ++j) {
+            int a = vertex(i, j);
+            int b = vertex(i + 1, j);
+            int c = vertex(i + 1, j + 1);
+            int d = vertex(i, j + 1);
+            data.indices.insert(data.indices.end(), {a, b, c, a, c, d});
+        }
+    }
+    for (int j = 0; fins && j < across; j += 4) {
+        for (int i = 0; i < around; ++i) {
+            double u = kTwoPi * (i + 0.5) / around;
+            double v = kTwoPi * j / across;
+            double ring = 3.0 + 1.5 * std::cos(v);
+            int apex = data.VertexCount();
+            add(ring * std::cos(u), ring * std::sin(u), 1.5 * std::sin(v));
+            data.indices.insert(data.indices.end(), {vertex(i, j), vertex(i + 1, j), apex});
+        }
+    }
+    return data;
+}
+
 }  // namespace fixtures

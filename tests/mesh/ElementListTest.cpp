@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/ElementArena.h"
+#include "mesh/ElementList.h"
+#include "mesh/HalfEdge.h"
+#include "mesh/MeshVertex.h"
+
+namespace {
+
+TEST(ElementArena, MakesDefaultRecordsOneAfterAnotherInSmallAndMappedBlocks) {
+    // 1,000 vertices fit the heap; 100,000 half-edges (6.4 MB) take mapped huge-page blocks.
+    for (std::size_t count : {std::size_t(1), std::size_t(1000), std::size_t(100000)}) {
+        ElementArena<HalfEdge> arena;
+        ASSERT_TRUE(arena.Reserve(count));
+        for (std::size_t i = 0; i < count; ++i) {
+            HalfEdge* h = arena.New();
+            ASSERT_EQ(h, arena.Data() + i);
+            EXPECT_EQ(h->id, -1);
+            EXPECT_EQ(h->twin, nullptr);
+            EXPECT_EQ(h->direction.x, 1.0f);
+            h->id = static_cast<std::int32_t>(i);
+        }
+        EXPECT_EQ(arena.Size(), count);
+        // Every record keeps what was written into it.
+        for (std::size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(arena.Data()[i].id, static_cast<std::int32_t>(i));
+        }
+        arena.Release();
+        EXPECT_EQ(arena.Data(), nullptr);
+        EXPECT_EQ(arena.Size(), 0u);
+    }
+}
+
+TEST(ElementArena, ReserveStartsOverAndZeroNeedsNoBlock) {
+    ElementArena<MeshVertex> arena;
+    ASSERT_TRUE(arena.Reserve(0));
+    EXPECT_EQ(arena.Data(), nullptr);
+    ASSERT_TRUE(arena.Reserve(4));
+    arena.New()->id = 7;
+    ASSERT_TRUE(arena.Reserve(4));
+    EXPECT_EQ(arena.Size(), 0u);
+    EXPECT_EQ(arena.New()->id, -1);
+}
+
+TEST(ElementList, IteratesAppendedElementsInOrderWithCursors) {
+    ElementArena<MeshVertex> arena;
+    ASSERT_TRUE(arena.Reserve(5));
+    ElementList<MeshVertex> list;
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.begin(), list.end());
+    std::vector<MeshVertex*> appended;
+    for (int i = 0; i < 5; ++i) {
+        MeshVertex* v = arena.New();
+        v->id = 10 + i;
+        list.push_back(v);
+        appended.push_back(v);
+    }
+    EXPECT_FALSE(list.empty());
+    EXPECT_EQ(list.size(), 5u);
+    EXPECT_EQ(list.front(), appended.front());
+    EXPECT_EQ(list.back(), appended.back());
+
+    std::vector<MeshVertex*> walked;
+    for (MeshVertex* v : list) {
+        walked.push_back(v);
+    }
+    EXPECT_EQ(walked, appended);
+
+    // A cursor steps both ways and compares like a list position.
+    ElementList<MeshVertex>::iterator cursor = list.begin();
+    ++cursor;
+    EXPECT_EQ((*cursor)->id, 11);
+    EXPECT_EQ((*cursor++)->id, 11);
+    EXPECT_EQ((*cursor)->id, 12);
+    --cursor;
+    EXPECT_EQ((*cursor--)->id, 11);
+    EXPECT_EQ(cursor, list.begin());
+    for (int i = 0; i < 5; ++i) {
+        ++cursor;
+    }
+    EXPECT_EQ(cursor, list.end());
+    EXPECT_NE(cursor, list.begin());
+}
+
+}  // namespace

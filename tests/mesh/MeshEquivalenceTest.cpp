@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "mesh/Mesh.h"
+#include "tests/mesh/MeshFixtures.h"
+
+// The built mesh against the same values computed the straightforward way from the input arrays:
+// a plain sorted table of directed edges, per-face vectors in double, flood fills round each
+// vertex. Small fixtures and real-sized tori (closed, open, with non-manifold fins) both run.
+namespace {
+
+using fixtures::EdgeCounts;
+using fixtures::MeshData;
+
+struct Vec3d {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+Vec3d Sub(const Vec3d& a, const Vec3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+Vec3d Cross(const Vec3d& a, const Vec3d& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+double Dot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+Vec3d Unit(const Vec3d& v) {
+    double length = std::sqrt(Dot(v, v));
+    return length > 0.0 ? Vec3d{v.x / length, v.y / length, v.z / length} : Vec3d{};
+}
+
+// What a built mesh should hold, indexed by element id.
+struct Reference {
+    EdgeCounts counts{0, 0, 0, 0, 0, 0};
+    std::vector<int> twin;
+    std::vector<int> degenerate;
+    std::vector<double> length;
+    std::vector<int> degeneracy;
+    std::vector<Vec3d> faceNormal;
+    std::vector<char> crease;
+    std::vector<int> halfEdge;
+    std::vector<char> boundary;
+    std::vector<int> valence;
+    std::vector<Vec3d> vertexNormal;
+    Vec3d centroid;
+    Vec3 boundsMin{1e10f, 1e10f, 1e10f};
+    Vec3 boundsMax{-1e10f, -1e10f, -1e10f};
+};
+
+Reference ComputeReference(const MeshData& data) {
+    const int vertexCount = data.VertexCount();
+    const int halfEdgeCount = static_cast<int>(data.indices.size());
+    Reference r;
+    auto position = [&data](int v) {
+        const float* p = &data.coordinates[3 * static_cast<std::size_t>(v)];
+        return Vec3d{p[0], p[1], p[2]};
+    };
+    auto start = [&data](int h) { return data.indices[static_cast<std::size_t>(h)]; };
+    auto end = [&data](int h) {
+        return data.indices[static_cast<std::size_t>(h - h % 3 + (h + 1) % 3)];
+    };
+
+    // edges: directed (start, end) sorted with the library sort, then one pass per undirected edge
+    r.counts.total = halfEdgeCount;
+    r.twin.assign(static_cast<std::size_t>(halfEdgeCount), -1);
+    r.degenerate.assign(static_cast<std::size_t>(halfEdgeCount), 0);
+    std::vector<std::pair<std::pair<int, int>, int>> directed;
+    for (int h = 0; h < halfEdgeCount; ++h) {
+        if (start(h) == end(h)) {
+            r.degenerate[static_cast<std::size_t>(h)] = 1;
+            ++r.counts.degenerate;
+        } else {
+            directed.push_back({{start(h), end(h)}, h});
+        }
+    }
+    std::sort(directed.begin(), directed.end());
+    auto range = [&directed](int a, int b) {
+        auto lower = std::lower_bound(directed.begin(), directed.end(),
+                                      std::make_pair(std::make_pair(a, b), -1));
+        auto upper =
+            std::lower_bound(lower, directed.end(), std::make_pair(std::make_pair(a, b + 1), -1));
+        return std::make_pair(lower, upper);
+    };
+    for (std::size_t i = 0; i < directed.size();) {
+        auto [a, b] = directed[i].first;
+        auto forward = range(a, b);
+        auto backward = range(b, a);
+        i = static_cast<std::size_t>(forward.second - directed.begin());
+        std::ptrdiff_t f = forward.second - forward.first;
+        std::ptrdiff_t g = backward.second - backward.first;
+        if (a > b && g > 0) {
+            continue;  // counted from the other direction
+        }
+        std::ptrdiff_t n = f + g;
+        if (n == 1) {
+            r.counts.boundary += 1;
+        } else if (n == 2 && f == 1 && g == 1) {
+            r.twin[static_cast<std::size_t>(forward.first->second)] = backward.first->second;
+            r.twin[static_cast<std::size_t>(backward.first->second)] = forward.first->second;
+            r.counts.good += 2;
+        } else if (n == 2) {
+            r.counts.inconsistent += 2;
+        } else {
+            r.counts.nonManifold += static_cast<int>(n);
+        }
+    }
+
+    // faces: lengths, degeneracy, normals from the two unit edge vectors of corners 1 and 2
+    const int faceCount = data.FaceCount();
+    r.length.resize(static_cast<std::size_t>(halfEdgeCount));
+    for (int h = 0; h < halfEdgeCount; ++h) {
+        Vec3d d = Sub(position(end(h)), position(start(h)));
+        r.length[static_cast<std::size_t>(h)] = std::sqrt(Dot(d, d));
+    }
+    double weightSum = 0.0;
+    Vec3d weighted;
+    for (int f = 0; f < faceCount; ++f) {
+        int count = r.degenerate[3 * f] + r.degenerate[3 * f + 1] + r.degenerate[3 * f + 2];
+        r.degeneracy.push_back(count == 3 ? 1 : (count > 0 ? 2 : 0));
+        Vec3d p0 = position(start(3 * f));
+        Vec3d p1 = position(start(3 * f + 1));
+        Vec3d p2 = position(start(3 * f + 2));
+        r.faceNormal.push_back(Unit(Cross(Unit(Sub(p2, p1)), Unit(Sub(p0, p2)))));
+        double w = std::sqrt(Dot(Cross(Sub(p0, p1), Sub(p0, p2)), Cross(Sub(p0, p1), Sub(p0, p2))));
+        weightSum += w;
+        weighted = {weighted.x + w * (p0.x + p1.x + p2.x), weighted.y + w * (p0.y + p1.y + p2.y),
+                    weighted.z + w * (p0.z + p1.z + p2.z)};
+    }
+    if (weightSum > 0.0) {
+        r.centroid = {weighted.x / (3 * weightSum), weighted.y / (3 * weightSum),
+                      weighted.z / (3 * weightSum)};
+    }
+    for (int h = 0; h < halfEdgeCount; ++h) {
+        int t = r.twin[static_cast<std::size_t>(h)];
+        r.crease.push_back(t < 0 || Dot(r.faceNormal[static_cast<std::size_t>(h / 3)],
+                                        r.faceNormal[static_cast<std::size_t>(t / 3)]) < 0.0);
+    }
+
+    // vertices: last half-edge leaving, boundary ends, the fan flooded through twinned edges
+    r.halfEdge.assign(static_cast<std::size_t>(vertexCount), -1);
+    r.boundary.assign(static_cast<std::size_t>(vertexCount), 0);
+    for (int h = 0; h < halfEdgeCount; ++h) {
+        r.halfEdge[static_cast<std::size_t>(start(h))] = h;
+        if (r.twin[static_cast<std::size_t>(h)] < 0) {
+            r.boundary[static_cast<std::size_t>(start(h))] = 1;
+            r.boundary[static_cast<std::size_t>(end(h))] = 1;
+        }
+    }
+    for (int v = 0; v < vertexCount; ++v) {
+        std::vector<int> fan;
+        if (r.halfEdge[static_cast<std::size_t>(v)] >= 0) {
+            fan.push_back(r.halfEdge[static_cast<std::size_t>(v)] / 3);
+        }
+        for (std::size_t i = 0; i < fan.size(); ++i) {
+            int f = fan[i];
+            for (int h = 3 * f; h < 3 * f + 3; ++h) {
+                int t = r.twin[static_cast<std::size_t>(h)];
+                bool touches = start(h) == v || end(h) == v;
+                if (touches && t >= 0 && std::find(fan.begin(), fan.end(), t / 3) == fan.end()) {
+                    fan.push_back(t / 3);
+                }
+            }
+        }
+        Vec3d sum;
+        for (int f : fan) {
+            const Vec3d& n = r.faceNormal[static_cast<std::size_t>(f)];
+            sum = {sum.x + n.x, sum.y + n.y, sum.z + n.z};
+        }
+        r.valence.push_back(static_cast<int>(fan.size()));
+        r.vertexNormal.push_back(Unit(sum));
+        const float* p = &data.coordinates[3 * static_cast<std::size_t>(v)];
+        r.boundsMin = {std::min(r.boundsMin.x, p[0]), std::min(r.boundsMin.y, p[1]),
+                       std::min(r.boundsMin.z, p[2])};
+        r.boundsMax = {std::max(r.boundsMax.x, p[0]), std::max(r.boundsMax.y, p[1]),
+                       std::max(r.boundsMax.z, p[2])};
+    }
+    return r;
+}
+
+constexpr double kNormalTolerance = 1e-5;
+
+void ExpectNear(const Vec3& actual, const Vec3d& expected, double tolerance, const char* what,
+                int id) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance) << what << " " << id;
+    EXPECT_NEAR(actual.y, expected.y, tolerance) << what << " " << id;
+    EXPECT_NEAR(actual.z, expected.z, tolerance) << what << " " << id;
+}
+
+// Builds the mesh and compares every reported count, link, flag and value with the reference.
+void ExpectMatchesReference(const MeshData& data, const char* name) {
+    SCOPED_TRACE(name);
+    fixtures::BuiltMesh built = fixtures::Build(data);
+    const Mesh& mesh = *built.mesh;
+    const Reference r = ComputeReference(data);
+
+    EdgeCounts counts = fixtures::ParseReport(built.report);
+    EXPECT_EQ(counts.total, r.counts.total);
+    EXPECT_EQ(counts.good, r.counts.good);
+    EXPECT_EQ(counts.boundary, r.counts.boundary);
+    EXPECT_EQ(counts.nonManifold, r.counts.nonManifold);
+    EXPECT_EQ(counts.degenerate, r.counts.degenerate);
+    EXPECT_EQ(counts.inconsistent, r.counts.inconsistent);
+    ASSERT_EQ(mesh.halfEdges.size(), r.twin.size());
+    ASSERT_EQ(mesh.faces.size(), r.faceNormal.size());
+    ASSERT_EQ(mesh.vertices.size(), r.valence.size());
+
+    for (const HalfEdge* h : mesh.halfEdges) {
+        const std::size_t i = static_cast<std::size_t>(h->id);
+        ASSERT_EQ(h->twin != nullptr ? h->twin->id : -1, r.twin[i]) << "twin of " << h->id;
+        ASSERT_EQ(h->degenerate, r.degenerate[i]) << "half-edge " << h->id;
+        ASSERT_NEAR(h->length, r.length[i], 1e-6 * (1.0 + r.length[i])) << "half-edge " << h->id;
+        ASSERT_EQ(h->crease, r.crease[i] != 0) << "half-edge " << h->id;
+    }
+    for (const Face* f : mesh.faces) {
+        const std::size_t i = static_cast<std::size_t>(f->id);
+        ASSERT_EQ(f->degeneracy, r.degeneracy[i]) << "face " << f->id;
+        ExpectNear(f->normal, r.faceNormal[i], kNormalTolerance, "face", f->id);
+        const Vec3& p = f->Vertex0()->position;
+        const Vec3& n = f->normal;
+        EXPECT_NEAR(f->planeOffset, double(n.x) * p.x + double(n.y) * p.y + double(n.z) * p.z, 1e-9)
+            << "face " << f->id;
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+    for (const MeshVertex* v : mesh.vertices) {
+        const std::size_t i = static_cast<std::size_t>(v->id);
+        ASSERT_EQ(v->halfEdge != nullptr ? v->halfEdge->id : -1, r.halfEdge[i])
+            << "vertex " << v->id;
+        ASSERT_EQ(v->boundary, r.boundary[i] != 0) << "vertex " << v->id;
+        ASSERT_EQ(v->valence, r.valence[i]) << "vertex " << v->id;
+        ExpectNear(v->normal, r.vertexNormal[i], kNormalTolerance, "vertex", v->id);
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+    // Bounds are plain comparisons, exact; the centroid sums in float over every face.
+    EXPECT_EQ(mesh.boundsMin.x, r.boundsMin.x);
+    EXPECT_EQ(mesh.boundsMin.y, r.boundsMin.y);
+    EXPECT_EQ(mesh.boundsMin.z, r.boundsMin.z);
+    EXPECT_EQ(mesh.boundsMax.x, r.boundsMax.x);
+    EXPECT_EQ(mesh.boundsMax.y, r.boundsMax.y);
+    EXPECT_EQ(mesh.boundsMax.z, r.boundsMax.z);
+    ExpectNear(mesh.centroid, r.centroid, 1e-3, "centroid", 0);
+    double radius = 0.0;
+    for (int v = 0; v < data.VertexCount(); ++v) {
+        const float* p = &data.coordinates[3 * static_cast<std::size_t>(v)];
+        Vec3d d{mesh.centroid.x - double(p[0]), mesh.centroid.y - double(p[1]),
+                mesh.centroid.z - double(p[2])};
+        radius = std::max(radius, std::sqrt(Dot(d, d)));
+    }
+    EXPECT_NEAR(mesh.radius, radius, 1e-5 * (1.0 + radius));
+}
+
+TEST(MeshEquivalence, SmallMeshesMatchTheStraightforwardValues) {
+    // Meshes whose faces have three distinct corners, so every fan is a plain flood fill.
+    const std::pair<const char*, MeshData> cases[] = {
+        {"empty", fixtures::Empty()},
+        {"single triangle", fixtures::SingleTriangle()},
+        {"square", fixtures::Square()},
+        {"inconsistent pair", fixtures::InconsistentPair()},
+        {"duplicate triangle", fixtures::DuplicateTriangle()},
+        {"opposite triangles", fixtures::OppositeTriangles()},
+        {"fin", fixtures::Fin()},
+        {"right angle", fixtures::RightAngle()},
+        {"tetrahedron", fixtures::Tetrahedron()},
+        {"unused vertex", fixtures::UnusedVertex()},
+        {"hexagon fan", fixtures::HexagonFan()},
+        {"open fan", fixtures::OpenFan()},
+        {"two fans", fixtures::TwoFans()},
+        {"small torus", fixtures::Torus(12, 8)},
+        {"small open torus", fixtures::Torus(12, 8, true)},
+        {"small torus with fins", fixtures::Torus(12, 8, false, true)},
+    };
+    for (const auto& [name, data] : cases) {
+        ExpectMatchesReference(data, name);
+    }
+}
+
+TEST(MeshEquivalence, RealSizedToriMatchTheStraightforwardValues) {
+    // 200,000 faces each: far more half-edges than any cache holds, and element storage spread
+    // over many pages.
+    ExpectMatchesReference(fixtures::Torus(500, 200), "torus");
+    ExpectMatchesReference(fixtures::Torus(500, 200, true), "open torus");
+    ExpectMatchesReference(fixtures::Torus(500, 200, false, true), "torus with fins");
+}
+
+TEST(MeshEquivalence, DegenerateFacesReportAndFlagLikeTheStraightforwardCount) {
+    // Faces with repeated corners: counts, twins and flags only (a fan with such a face is not a
+    // plain flood fill).
+    for (const MeshData& data : {fixtures::DegenerateAab(), fixtures::DegenerateAaa()}) {
+        fixtures::BuiltMesh built = fixtures::Build(data);
+        const Reference r = ComputeReference(data);
+        EdgeCounts counts = fixtures::ParseReport(built.report);
+        EXPECT_EQ(counts.good, r.counts.good);
+        EXPECT_EQ(counts.degenerate, r.counts.degenerate);
+        for (const HalfEdge* h : built.mesh->halfEdges) {
+            EXPECT_EQ(h->twin != nullptr ? h->twin->id : -1,
+                      r.twin[static_cast<std::size_t>(h->id)]);
+            EXPECT_EQ(h->degenerate, r.degenerate[static_cast<std::size_t>(h->id)]);
+        }
+        EXPECT_EQ(built.mesh->faces.front()->degeneracy, r.degeneracy[0]);
+    }
+}
+
+}  // namespace
