@@ -110,7 +110,8 @@ public:
     void ComputeBounds();
 
     // Draws every face as one batch of triangles; needs a current OpenGL context. The batch is
-    // recorded in a display list per choice of normals the first time and replayed afterwards.
+    // recorded in a display list per choice of normals when a choice is drawn a second time in a
+    // row, and replayed afterwards.
     void Draw();
     // The same drawing, always sent in immediate mode.
     void DrawImmediate();
@@ -129,6 +130,8 @@ private:
     ElementArena<HalfEdge> halfEdgeStore;
     // Display list per choice of normals (none, face, vertex), 0 until recorded.
     unsigned int drawLists[3] = {0, 0, 0};
+    // The normals choice of the last frame drawn without a list, -1 for none.
+    int lastDrawChoice = -1;
     // The elements' drawn values changed since the lists were recorded.
     bool drawListsStale = false;
 };

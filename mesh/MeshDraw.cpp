@@ -45,8 +45,12 @@ void Mesh::Draw() {
         faceCursor = faces.end();
         return;
     }
-    list = glGenLists(1);
-    if (list == 0) {
+    // A choice is recorded when it is drawn a second time in a row: recording costs about three
+    // immediate frames, so the first frame (and a choice that is only passed through) goes out
+    // at once and the steady state gets the list.
+    const bool record = choice == lastDrawChoice;
+    lastDrawChoice = choice;
+    if (!record || (list = glGenLists(1)) == 0) {
         DrawFaces();
         return;
     }
@@ -62,6 +66,7 @@ void Mesh::DrawImmediate() {
 }
 
 void Mesh::ReleaseDrawLists() {
+    lastDrawChoice = -1;
     for (GLuint& list : drawLists) {
         if (list != 0) {
             glDeleteLists(list, 1);
