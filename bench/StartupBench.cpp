@@ -1,0 +1,93 @@
+// Replays the viewer's start-up on one ZEL file and prints when each step ends, as absolute
+// CLOCK_MONOTONIC seconds, so that bench/startup.py can measure from the moment it spawned us.
+// The steps are main's own: read, build (the report is the last line the mesh prints), window
+// and scene, camera fit, then the first frame drawn and swapped, finished with glFinish.
+#include <GL/glut.h>
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <streambuf>
+
+#include "app/MeshReader.h"
+#include "app/Scene.h"
+#include "mesh/Mesh.h"
+
+namespace {
+
+double Now() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+// Passes everything through to standard error and remembers when the last line ended.
+class LineClock : public std::streambuf {
+public:
+    explicit LineClock(std::streambuf* target) : target_(target) {}
+    double lastLineEnd = 0.0;
+
+protected:
+    int overflow(int c) override {
+        if (c == '\n') {
+            lastLineEnd = Now();
+        }
+        return c == traits_type::eof() ? traits_type::not_eof(c)
+                                       : target_->sputc(static_cast<char>(c));
+    }
+    int sync() override { return target_->pubsync(); }
+
+private:
+    std::streambuf* target_;
+};
+
+void Step(const char* name, double when) {
+    std::printf("step %s %.6f\n", name, when);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Step("main", Now());
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: startup_bench FILE.zel [FRAMES]\n");
+        return 2;
+    }
+    const int frames = argc > 2 ? std::atoi(argv[2]) : 0;
+    LineClock clock(std::cerr.rdbuf());
+    std::cerr.rdbuf(&clock);
+
+    float* coordinates = nullptr;
+    int* indices = nullptr;
+    int vertexCount = 0;
+    int faceCount = 0;
+    if (!ReadMeshFile(argv[1], &coordinates, &indices, &vertexCount, &faceCount)) {
+        return 2;
+    }
+    Step("read", Now());
+    theMesh = new Mesh(coordinates, indices, vertexCount, faceCount);
+    const double built = Now();
+    delete[] coordinates;
+    delete[] indices;
+    Step("report", clock.lastLineEnd);
+    Step("built", built);
+
+    char* glutArgv[] = {argv[0], nullptr};
+    int glutArgc = 1;
+    glutInit(&glutArgc, glutArgv);
+    InitScene();
+    FitCamerasToMesh();
+    Step("scene", Now());
+    DisplayFunc();
+    glFinish();
+    Step("frame", Now());
+    for (int i = 0; i < frames; ++i) {
+        DisplayFunc();
+        glFinish();
+        Step("next", Now());
+    }
+    // The viewer never tears its window and mesh down either; leave without static destructors.
+    std::fflush(stdout);
+    std::_Exit(0);
+}
