@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <utility>
 
-// Raw storage of at least the given size, zero-filled, from the system's pages for large blocks
-// (advised for transparent huge pages); null when it cannot be had.
+// Raw storage of at least the given size, zero-filled, from the system's pages (already faulted
+// in) for large blocks; null when it cannot be had.
 void* ElementArenaAllocate(std::size_t bytes);
 // Returns a block from ElementArenaAllocate of the same size.
 void ElementArenaRelease(void* block, std::size_t bytes);

@@ -11,7 +11,7 @@
 namespace {
 
 TEST(ElementArena, MakesDefaultRecordsOneAfterAnotherInSmallAndMappedBlocks) {
-    // 1,000 vertices fit the heap; 100,000 half-edges (6.4 MB) take mapped huge-page blocks.
+    // 1,000 vertices fit the heap; 100,000 half-edges (6.4 MB) take a mapped block.
     for (std::size_t count : {std::size_t(1), std::size_t(1000), std::size_t(100000)}) {
         ElementArena<HalfEdge> arena;
         ASSERT_TRUE(arena.Reserve(count));
