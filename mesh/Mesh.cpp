@@ -100,11 +100,16 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
 bool Mesh::MatchEdges() {
     const std::size_t count = halfEdges.size();
     const std::size_t total = 2 * count;
-    // Temporaries and entries live in one block each for the length of this call.
+    // Temporaries, entries and their keys live in one block each for the length of this call.
+    // The keys are computed once, here, in an array of their own: the sort's scans read only
+    // them, and the sweep later rewires the twins a temporary's key would be read through.
     ElementArena<HalfEdge> temporaries;
-    ElementArena<EdgeEntry> entryStore;
-    ReserveOrAbort(temporaries.Reserve(count) && entryStore.Reserve(total));
-    EdgeEntry* const entries = entryStore.Data();
+    ElementArena<HalfEdge*> entryStore;
+    ElementArena<std::uint64_t> keyStore;
+    ReserveOrAbort(temporaries.Reserve(count) && entryStore.Reserve(total) &&
+                   keyStore.Reserve(total));
+    HalfEdge** const entries = entryStore.Data();
+    std::uint64_t* const keys = keyStore.Data();
 
     // mesh half-edges, then one reversed temporary each
     std::size_t k = 0;
@@ -118,12 +123,14 @@ bool Mesh::MatchEdges() {
         halfEdge->twin = temporary;
         const std::int32_t startId = halfEdge->origin->id;
         const std::int32_t endId = temporary->origin->id;
-        entries[k] = {halfEdge, startId, endId};
-        entries[count + k] = {temporary, endId, startId};
+        entries[k] = halfEdge;
+        keys[k] = EdgeKey(startId, endId);
+        entries[count + k] = temporary;
+        keys[count + k] = EdgeKey(endId, startId);
     }
 
     if (total > 0) {
-        SortEdgeEntries(entries, 0, static_cast<int>(total) - 1);
+        SortEdgeEntries(entries, keys, 0, static_cast<int>(total) - 1);
     }
     connected = true;
 
@@ -135,30 +142,30 @@ bool Mesh::MatchEdges() {
     int inconsistent = 0;
     k = 0;
     while (k < total) {
-        while (k < total && entries[k].halfEdge->processed) {
-            entries[k].halfEdge->processed = false;
+        while (k < total && entries[k]->processed) {
+            entries[k]->processed = false;
             ++k;
         }
         if (k == total) {
             break;
         }
-        HalfEdge* a = entries[k].halfEdge;
-        const std::uint64_t key = entries[k].Key();
-        if (entries[k].startId == entries[k].endId) {
+        HalfEdge* a = entries[k];
+        const std::uint64_t key = keys[k];
+        if (key >> 32 == (key & 0xffffffffu)) {
             Unlink(a);
             ++degenerate;
             ++k;
             continue;
         }
         std::size_t n = 1;
-        while (k + n < total && entries[k + n].Key() == key) {
+        while (k + n < total && keys[k + n] == key) {
             ++n;
         }
         if (n == 1) {
             Unlink(a);
             ++boundary;
         } else if (n == 2) {
-            HalfEdge* b = entries[k + 1].halfEdge;
+            HalfEdge* b = entries[k + 1];
             HalfEdge* twinA = a->twin;
             HalfEdge* twinB = b->twin;
             twinA->processed = true;
@@ -180,7 +187,7 @@ bool Mesh::MatchEdges() {
             }
         } else {
             for (std::size_t i = k; i < k + n; ++i) {
-                Unlink(entries[i].halfEdge);
+                Unlink(entries[i]);
             }
             nonManifold += static_cast<int>(n);
         }
@@ -190,6 +197,7 @@ bool Mesh::MatchEdges() {
     // the temporaries go, then the buffer; mesh half-edges keep a twin only in a good pair
     temporaries.Release();
     entryStore.Release();
+    keyStore.Release();
 
     if (geometryComputed) {
         std::cerr << "Recomputing the geometry" << std::endl;
@@ -205,13 +213,14 @@ bool Mesh::MatchEdges() {
     return connected;
 }
 
-void Mesh::SortEdgeEntries(EdgeEntry* entries, int lo, int hi) {
+void Mesh::SortEdgeEntries(HalfEdge** entries, std::uint64_t* keys, int lo, int hi) {
     while (lo < hi) {
         // random pivot from 15 bits, moved to lo
         long long r = std::rand() % kPivotRandomRange;
         int p = lo + static_cast<int>(r * (hi - lo + 1) / kPivotRandomRange);
         std::swap(entries[p], entries[lo]);
-        const std::uint64_t pivot = entries[lo].Key();
+        std::swap(keys[p], keys[lo]);
+        const std::uint64_t pivot = keys[lo];
 
         // Hoare partition
         int i = lo - 1;
@@ -219,18 +228,19 @@ void Mesh::SortEdgeEntries(EdgeEntry* entries, int lo, int hi) {
         for (;;) {
             do {
                 --j;
-            } while (pivot < entries[j].Key());
+            } while (pivot < keys[j]);
             do {
                 ++i;
-            } while (entries[i].Key() < pivot);
+            } while (keys[i] < pivot);
             if (i >= j) {
                 break;
             }
             std::swap(entries[i], entries[j]);
+            std::swap(keys[i], keys[j]);
         }
 
         // recurse on the lower part, loop on the upper part
-        SortEdgeEntries(entries, lo, j);
+        SortEdgeEntries(entries, keys, lo, j);
         lo = j + 1;
     }
 }

@@ -11,29 +11,6 @@
 #include "mesh/HalfEdge.h"
 #include "mesh/MeshVertex.h"
 
-// One slot of the edge entry buffer: a half-edge and its (start, end) vertex key. The key is
-// stored when the slot is filled, because the sweep rewires twins that a temporary's key needs,
-// and because the sort then reads it from the slot it is swapping anyway.
-struct EdgeEntry {
-    // The half-edge, a mesh half-edge or a temporary reversed copy.
-    HalfEdge* halfEdge = nullptr;
-    // Id of the start vertex.
-    std::int32_t startId = 0;
-    // Id of the end vertex.
-    std::int32_t endId = 0;
-
-    // An entry without half-edge.
-    EdgeEntry() = default;
-    // An entry for the half-edge with the key (startId, endId).
-    EdgeEntry(HalfEdge* entryHalfEdge, std::int32_t entryStartId, std::int32_t entryEndId)
-        : halfEdge(entryHalfEdge), startId(entryStartId), endId(entryEndId) {}
-    // The key as one number that orders like the pair, start first; ids are never negative.
-    std::uint64_t Key() const {
-        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(startId)) << 32 |
-               static_cast<std::uint32_t>(endId);
-    }
-};
-
 // A triangle mesh as vertices, faces and half-edges; it owns all of its elements.
 class Mesh {
 public:
@@ -87,8 +64,15 @@ public:
                         int faceCount);
     // Pairs twins by sorting, classifies every edge and prints the report; returns connected.
     bool MatchEdges();
+    // The key of a half-edge running from vertex startId to vertex endId, as one number that
+    // orders like the pair (start first); ids are never negative.
+    static std::uint64_t EdgeKey(std::int32_t startId, std::int32_t endId) {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(startId)) << 32 |
+               static_cast<std::uint32_t>(endId);
+    }
     // Sorts entries lo ... hi (both included) by key: quicksort, random pivot, Hoare partition.
-    static void SortEdgeEntries(EdgeEntry* entries, int lo, int hi);
+    // keys[k] is the key of entries[k]; the two arrays are permuted together.
+    static void SortEdgeEntries(HalfEdge** entries, std::uint64_t* keys, int lo, int hi);
 
     // Marks the end vertices of every half-edge without twin as boundary.
     void MarkBoundaryVertices();
