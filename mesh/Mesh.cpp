@@ -61,7 +61,7 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
     for (int i = 0; i < vertexCount; ++i) {
         MeshVertex* vertex = vertexStore.New();
         vertex->id = i;
-        vertex->position.Set(coordinates[3 * i], coordinates[3 * i + 1], coordinates[3 * i + 2]);
+        vertex->position = Vec3{coordinates[3 * i], coordinates[3 * i + 1], coordinates[3 * i + 2]};
         vertices.push_back(vertex);
     }
     MeshVertex* const vertexTable = vertexStore.Data();

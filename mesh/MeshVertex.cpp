@@ -1,5 +1,7 @@
 #include "mesh/MeshVertex.h"
 
+#include <cmath>
+
 #include "mesh/Face.h"
 #include "mesh/HalfEdge.h"
 #include "mesh/VertexRingIterator.h"
@@ -25,7 +27,7 @@ Vec3 MeshVertex::ComputeNormal() {
         it.Advance();
     }
     // Normals that cancel leave a zero sum, which is kept rather than divided.
-    float length = Vec3Length(normal);
+    float length = std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z);
     if (length > 0.0f) {
         normal.x /= length;
         normal.y /= length;
