@@ -376,8 +376,9 @@ bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<in
         }
         int rowY = MenuEntryCentreY(menu, path[level]);
         int insideX = menu.x + 12;
-        GlidePointer(pointerX, pointerY, insideX, pointerY, 4);
-        GlidePointer(insideX, pointerY, insideX, rowY, 8);
+        // Jump straight to the row: gliding down would open the sub-menus of the entries passed
+        // on the way, and on a loaded machine one of them can still cover the wanted sub-menu.
+        MovePointer(insideX, rowY);
         // A busy program may handle the motion late; the click must find the entry highlighted.
         SleepMs(300);
         if (level + 1 == path.size()) {
