@@ -52,60 +52,6 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &status) == 0;
 }
 
-// Finds a visible pop-up menu with its top-left corner within a few pixels of (x, y).
-bool FindMenuAt(int x, int y, WindowGeometry* menu) {
-    for (int waited = 0; waited < 3000; waited += 50) {
-        for (const std::string& id : VisibleMenus()) {
-            if (GetWindowGeometry(id, menu) && std::abs(menu->x - x) <= 4 &&
-                std::abs(menu->y - y) <= 4) {
-                return true;
-            }
-        }
-        SleepMs(50);
-    }
-    return false;
-}
-
-// Picks a sub-menu entry with the right-button menu opened at window pixel (40, 40). Unlike a
-// glide down the main menu, the pointer jumps straight to the entry's row, so no other sub-menu
-// opens on the way: on a loaded machine one opened in passing ("OpenGL Options" above "PathPlay")
-// can still cover the wanted one when the click comes.
-bool PickSubMenuEntry(const std::string& window, int entry, int subEntry) {
-    constexpr int kBorder = 2;
-    constexpr int kEntryHeight = 25;
-    WindowGeometry frame;
-    if (!GetWindowGeometry(window, &frame)) {
-        return false;
-    }
-    MovePointer(frame.x + 40, frame.y + 40);
-    SleepMs(50);
-    RunCommand("xdotool click 3");
-    WindowGeometry menu;
-    if (!FindMenuAt(frame.x + 40, frame.y + 40, &menu)) {
-        return false;
-    }
-    int rowY = menu.y + kBorder + kEntryHeight * entry + kEntryHeight / 2;
-    MovePointer(menu.x + 12, rowY);
-    SleepMs(100);
-    GlidePointer(menu.x + 12, rowY, menu.x + menu.width - 4, rowY, 4);
-    WindowGeometry sub;
-    if (!FindMenuAt(menu.x + menu.width, rowY - kBorder - kEntryHeight / 2, &sub)) {
-        return false;
-    }
-    MovePointer(sub.x + 12, rowY);
-    SleepMs(100);
-    MovePointer(sub.x + 12, sub.y + kBorder + kEntryHeight * subEntry + kEntryHeight / 2);
-    SleepMs(150);
-    RunCommand("xdotool click 1");
-    for (int waited = 0; waited < 2000; waited += 50) {
-        if (VisibleMenus().empty()) {
-            return true;
-        }
-        SleepMs(50);
-    }
-    return false;
-}
-
 // Checks a camera path file: whole lines of twelve numbers, four a frame; returns the lines.
 std::vector<std::string> ExpectWholeFrames(const std::string& bytes) {
     EXPECT_FALSE(bytes.empty());
@@ -143,7 +89,7 @@ protected:
     bool PickUntilPrinted(const std::vector<int>& path, const std::string& text) {
         size_t before = CountOf(program.Stdout(), text);
         for (int attempt = 0; attempt < 4; ++attempt) {
-            EXPECT_TRUE(PickSubMenuEntry(window, path[0], path[1]));
+            EXPECT_TRUE(PickMenuEntry(window, 40, 40, {path[0], path[1]}));
             for (int waited = 0; waited < 1500; waited += 50) {
                 if (CountOf(program.Stdout(), text) > before) {
                     return true;
@@ -157,7 +103,7 @@ protected:
     // Picks "Record" until the path file appears.
     void StartRecording() {
         for (int attempt = 0; attempt < 4; ++attempt) {
-            ASSERT_TRUE(PickSubMenuEntry(window, kPathPlayMenu, kRecord));
+            ASSERT_TRUE(PickMenuEntry(window, 40, 40, {kPathPlayMenu, kRecord}));
             for (int waited = 0; waited < 1500; waited += 50) {
                 if (FileExists(dir.File("cam_record0.dat"))) {
                     return;
