@@ -20,7 +20,8 @@ xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
 export GALLIUM_DRIVER=softpipe
 
 echo "== g++ build =="
-cmake -S . -B "$prefix" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake -S . -B "$prefix" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+  -DZEL_TESTS=ON -DZEL_BENCH=ON -DZEL_CONVERT=ON >/dev/null
 cmake --build "$prefix" -j "$jobs"
 ctest --test-dir "$prefix" --output-on-failure -j "$jobs" -L unit
 # One test at a time on the display: windows of parallel tests would overlap, and pixels read
