@@ -21,6 +21,8 @@ constexpr float kNearFactor = 0.01f;
 constexpr float kFarFactor = 10.0f;
 // Share of the largest extent added round the mesh's box on every side.
 constexpr float kMarginFactor = 0.1f;
+// Margin round a mesh whose vertices all lie on one point, which has no size to take one from.
+constexpr float kPointMargin = 1.0f;
 
 }  // namespace
 
@@ -72,6 +74,11 @@ void FitCamerasToMesh() {
         extent = dz;
     }
     float margin = kMarginFactor * extent;
+    // All vertices on one point: a box of no size would give the cameras a zero near and far
+    // distance and a projection full of NaN. A unit margin frames the point instead.
+    if (extent == 0.0f) {
+        margin = kPointMargin;
+    }
 
     Vec3 boxMin{low.x - margin, low.y - margin, low.z - margin};
     Vec3 boxMax{high.x + margin, high.y + margin, high.z + margin};

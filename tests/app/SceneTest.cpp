@@ -82,17 +82,22 @@ TEST_F(SceneFitTest, FlatSquareIsFramedFromPlusZWithMarginOfATenth) {
     EXPECT_EQ(theViewer.currentCamera, &theViewer.cameras[0]);
 }
 
-TEST_F(SceneFitTest, PointBoxGetsNoMargin) {
+TEST_F(SceneFitTest, PointBoxGetsAUnitMarginSoTheCamerasStayFinite) {
     // A single vertex, then a triangle whose three corners coincide.
     UseMesh({1.5f, -2.0f, 3.0f}, {});
     FitCamerasToMesh();
-    ExpectFit({{1.5f, -2.0f, 3.0f}, {1.5f, -2.0f, 3.0f}, {1.5f, -2.0f, 3.0f}});
-    EXPECT_FLOAT_EQ(theViewer.sceneRadius, 0.0f);
+    ExpectFit({{0.5f, -3.0f, 2.0f}, {2.5f, -1.0f, 4.0f}, {1.5f, -2.0f, 5.0f}});
 
     UseMesh({4, 5, 6, 4, 5, 6, 4, 5, 6}, {0, 1, 2});
     FitCamerasToMesh();
-    ExpectFit({{4, 5, 6}, {4, 5, 6}, {4, 5, 6}});
-    EXPECT_FLOAT_EQ(theViewer.sceneRadius, 0.0f);
+    ExpectFit({{3, 4, 5}, {5, 6, 7}, {4, 5, 8}});
+    float fovy = 0.0f;
+    float aspect = 0.0f;
+    float zNear = 0.0f;
+    float zFar = 0.0f;
+    theViewer.cameras[0].GetPerspective(fovy, aspect, zNear, zFar);
+    EXPECT_NEAR(fovy, 45.0f, 1e-3f);
+    EXPECT_GT(zNear, 0.0f);
 }
 
 TEST_F(SceneFitTest, MarginComesFromTheLargestExtentWhicheverAxisHoldsIt) {

@@ -73,6 +73,33 @@ protected:
         ExpectRefused(dir, dir.File(name), err);
     }
 
+    // Opens a mesh, picks "Dump Cam Params" and expects only finite numbers, then Esc exits 1.
+    void ExpectOpensWithFiniteCameraDump(const std::string& name, const std::string& bytes) {
+        SCOPED_TRACE(name);
+        WriteFile(dir.File(name), bytes);
+        ViewerProcess program(dir.Path());
+        ASSERT_TRUE(program.Start({"-file", dir.File(name)}));
+        std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
+        ASSERT_NE(window, "") << program.Stderr();
+        SleepMs(400);
+
+        // "Viewer Options" (main entry 5) -> "Dump Cam Params" (entry 4).
+        ASSERT_TRUE(PickMenuEntry(window, 40, 40, {5, 4}));
+        ASSERT_TRUE(program.WaitForStdout("       Far: ", 5000)) << program.Stdout();
+        std::string out = program.Stdout();
+        for (const std::string& line : SplitLines(out)) {
+            for (const char* bad : {"nan", "NAN", "inf", "INF"}) {
+                EXPECT_EQ(line.find(bad), std::string::npos) << line;
+            }
+        }
+
+        SendKeys(window, "Escape");
+        ProcessResult result = program.Wait(kRunTimeoutMs);
+        EXPECT_TRUE(result.exited);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(ViewerWindowShown());
+    }
+
     TempDir dir;
 };
 
@@ -214,28 +241,12 @@ TEST_F(BadInput, MeshWithoutVerticesOrFacesShowsTheEmptySceneAndEscapeEndsWithSt
 TEST_F(BadInput, MeshOfDegenerateFacesOpensAndDumpsFiniteCameraParameters) {
     // Collapsed faces of every kind: a repeated corner, three corners on a line, all corners on
     // one point.
-    WriteFile(dir.File("degenerate.zel"),
-              "ZEL\n5 4\n0 0 0\n1 0 0\n2 0 0\n1 1 1\n1 1 1\n"
-              "0 0 1\n0 1 2\n3 4 3\n2 1 0\n");
-    ViewerProcess program(dir.Path());
-    ASSERT_TRUE(program.Start({"-file", dir.File("degenerate.zel")}));
-    std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
-    ASSERT_NE(window, "") << program.Stderr();
-    SleepMs(400);
+    ExpectOpensWithFiniteCameraDump("degenerate.zel",
+                                    "ZEL\n5 4\n0 0 0\n1 0 0\n2 0 0\n1 1 1\n1 1 1\n"
+                                    "0 0 1\n0 1 2\n3 4 3\n2 1 0\n");
+}
 
-    // "Viewer Options" (main entry 5) -> "Dump Cam Params" (entry 4).
-    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {5, 4}));
-    ASSERT_TRUE(program.WaitForStdout("       Far: ", 5000)) << program.Stdout();
-    std::string out = program.Stdout();
-    for (const std::string& line : SplitLines(out)) {
-        for (const char* bad : {"nan", "NAN", "inf", "INF"}) {
-            EXPECT_EQ(line.find(bad), std::string::npos) << line;
-        }
-    }
-
-    SendKeys(window, "Escape");
-    ProcessResult result = program.Wait(kRunTimeoutMs);
-    EXPECT_TRUE(result.exited);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_FALSE(ViewerWindowShown());
+TEST_F(BadInput, MeshOnASinglePointOpensAndDumpsFiniteCameraParameters) {
+    // Every vertex at one position: the mesh's box has no size to frame.
+    ExpectOpensWithFiniteCameraDump("point.zel", "ZEL\n3 1\n1 2 3\n1 2 3\n1 2 3\n0 1 2\n");
 }
