@@ -32,13 +32,6 @@ constexpr int kPathPlayMenu = 7;
 constexpr int kRecord = 0;
 constexpr int kStop = 2;
 
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 size_t CountOf(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -121,15 +114,11 @@ protected:
             << program.Stdout();
         EXPECT_EQ(program.Stdout().find("CAM PLAYBACK"), std::string::npos)
             << "a pick landed on \"Play\"";
-        return ReadFileBytes(dir.File("cam_record0.dat"));
+        return ReadWholeFile(dir.File("cam_record0.dat"));
     }
 
     void PressEscapeAndExpectStatusOne() {
-        SendKeys(window, "Escape");
-        ProcessResult result = program.Wait(kExitTimeoutMs);
-        EXPECT_FALSE(result.timedOut);
-        EXPECT_TRUE(result.exited);
-        EXPECT_EQ(result.status, 1);
+        ExpectEscapeEndsWithStatusOne(program, window, kExitTimeoutMs);
     }
 
     TempDir dir;
@@ -185,7 +174,7 @@ public:
         return -1;
     }
 
-    std::string Stdout() const { return ReadFileBytes(outPath); }
+    std::string Stdout() const { return ReadWholeFile(outPath); }
 
 private:
     pid_t pid = -1;
@@ -234,7 +223,7 @@ TEST_F(DataSafety, EscapeWhileRecordingLeavesOnlyWholeFrames) {
     DragAcross();
     // Inertia keeps the camera moving, so frames are still being written when Esc comes.
     PressEscapeAndExpectStatusOne();
-    std::vector<std::string> lines = ExpectWholeFrames(ReadFileBytes(dir.File("cam_record0.dat")));
+    std::vector<std::string> lines = ExpectWholeFrames(ReadWholeFile(dir.File("cam_record0.dat")));
     EXPECT_GE(lines.size(), 8u);
 }
 

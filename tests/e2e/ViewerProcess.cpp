@@ -1,6 +1,7 @@
 #include "tests/e2e/ViewerProcess.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -29,13 +30,6 @@ constexpr int kMenuEntryHeight = 25;
 
 int MenuEntryCentreY(const WindowGeometry& menu, int index) {
     return menu.y + kMenuBorder + kMenuEntryHeight * index + kMenuEntryHeight / 2;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 int64_t NowMs() {
@@ -499,4 +493,20 @@ std::vector<std::string> SplitLines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void ExpectEscapeEndsWithStatusOne(ViewerProcess& program, const std::string& window,
+                                   int timeoutMs) {
+    SendKeys(window, "Escape");
+    ProcessResult result = program.Wait(timeoutMs);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_TRUE(result.exited);
+    EXPECT_EQ(result.status, 1);
 }

@@ -96,11 +96,7 @@ protected:
     }
 
     void PressEscapeAndExpectStatusOne() {
-        SendKeys(window, "Escape");
-        ProcessResult result = program.Wait(kExitTimeoutMs);
-        EXPECT_FALSE(result.timedOut);
-        EXPECT_TRUE(result.exited);
-        EXPECT_EQ(result.status, 1);
+        ExpectEscapeEndsWithStatusOne(program, window, kExitTimeoutMs);
     }
 
     TempDir dir;
