@@ -13,6 +13,7 @@
 
 #include "camera/Snapshot.h"
 #include "tests/support/GlWindow.h"
+#include "tests/support/TempWorkingDirectory.h"
 #include "viewer/Viewer.h"
 
 // Last: the X11 headers define macros (None, Bool) that clash with GoogleTest.
@@ -87,12 +88,7 @@ protected:
     static void SetUpTestSuite() { windowId = OpenTestWindow(64, 64, "zel commands test"); }
 
     void SetUp() override {
-        char pattern[] = "/tmp/zel-commands-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
-
+        ASSERT_FALSE(directory.empty());
         glutSetWindow(windowId);
         menusBefore = glutGetMenu();
         ASSERT_EQ(viewer.AttachWindow(windowId), windowId);
@@ -109,8 +105,6 @@ protected:
         viewer.inertiaActive = 0;
         Viewer::windows[windowId] = nullptr;
         PumpEvents(20);
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
     }
 
     void Press(unsigned char key) { viewer.Keyboard(key, 0, 0); }
@@ -118,8 +112,8 @@ protected:
     static int windowId;
     Viewer viewer;
     int menusBefore = 0;
-    std::filesystem::path directory;
-    std::filesystem::path previous;
+    TempWorkingDirectory workingDirectory{"zel-commands"};
+    const std::filesystem::path& directory = workingDirectory.Path();
 };
 
 int CommandsTest::windowId = 0;

@@ -14,6 +14,7 @@
 
 #include "camera/Snapshot.h"
 #include "tests/support/GlWindow.h"
+#include "tests/support/TempWorkingDirectory.h"
 
 namespace {
 
@@ -48,19 +49,9 @@ protected:
         glutSetWindow(window);
         ASSERT_EQ(kWidth, glutGet(GLUT_WINDOW_WIDTH));
         ASSERT_EQ(kHeight, glutGet(GLUT_WINDOW_HEIGHT));
-        char path[] = "/tmp/zel-snapshot-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(path));
-        directory = path;
-        oldDirectory = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
+        ASSERT_FALSE(directory.empty());
         snapshotCounter = 100;
         ShowTopHalfRed();
-    }
-
-    void TearDown() override {
-        std::filesystem::current_path(oldDirectory);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
     }
 
     static void ShowTopHalfRed() {
@@ -88,8 +79,8 @@ protected:
     }
 
     static int window;
-    std::filesystem::path directory;
-    std::filesystem::path oldDirectory;
+    TempWorkingDirectory workingDirectory{"zel-snapshot"};
+    const std::filesystem::path& directory = workingDirectory.Path();
 };
 
 int SnapshotTest::window = 0;

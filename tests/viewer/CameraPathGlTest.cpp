@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/support/GlWindow.h"
+#include "tests/support/TempWorkingDirectory.h"
 #include "viewer/Viewer.h"
 
 namespace {
@@ -40,12 +41,7 @@ protected:
     static void SetUpTestSuite() { windowId = OpenTestWindow(64, 64, "zel camera path test"); }
 
     void SetUp() override {
-        char pattern[] = "/tmp/zel-camera-path-gl-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
-
+        ASSERT_FALSE(directory.empty());
         glutSetWindow(windowId);
         ASSERT_EQ(viewer.AttachWindow(windowId), windowId);
         glutDisplayFunc(CountingDisplay);
@@ -64,14 +60,12 @@ protected:
         // Pending timer ticks of this test must not reach a destroyed viewer.
         Viewer::windows[windowId] = nullptr;
         PumpEvents(30);
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
     }
 
     static int windowId;
     Viewer viewer;
-    std::filesystem::path directory;
-    std::filesystem::path previous;
+    TempWorkingDirectory workingDirectory{"zel-camera-path-gl"};
+    const std::filesystem::path& directory = workingDirectory.Path();
 };
 
 int CameraPathGlTest::windowId = 0;

@@ -17,6 +17,7 @@
 
 #include "camera/Camera.h"
 #include "camera/Matrix4.h"
+#include "tests/support/TempWorkingDirectory.h"
 #include "tests/viewer/FakeGlut.h"
 #include "viewer/Viewer.h"
 
@@ -92,11 +93,7 @@ const std::regex kDurationLine("([0-9]+\\.[0-9]{2}) seconds\n");
 class CameraPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zel-camera-path-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
+        ASSERT_FALSE(directory.empty());
         FakeGlutReset();
     }
 
@@ -105,13 +102,11 @@ protected:
             std::fclose(viewer.pathFile);
             viewer.pathFile = nullptr;
         }
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
     }
 
     Viewer viewer;
-    std::filesystem::path directory;
-    std::filesystem::path previous;
+    TempWorkingDirectory workingDirectory{"zel-camera-path"};
+    const std::filesystem::path& directory = workingDirectory.Path();
 };
 
 TEST_F(CameraPathTest, RecordingWritesFourLinesPerDisplayedFrame) {
