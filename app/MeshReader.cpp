@@ -353,3 +353,18 @@ bool OpenMeshFile(const char* path, std::ifstream& stream) {
     }
     return true;
 }
+
+bool ZelMeshRead(const char* path, ZelMesh* mesh) {
+    float* coordinates = nullptr;
+    int* indices = nullptr;
+    int vertexCount = 0;
+    int faceCount = 0;
+    if (!ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount)) {
+        return false;
+    }
+    mesh->coordinates.assign(coordinates, coordinates + 3 * std::size_t(vertexCount));
+    mesh->indices.assign(indices, indices + 3 * std::size_t(faceCount));
+    delete[] coordinates;
+    delete[] indices;
+    return true;
+}

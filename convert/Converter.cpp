@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "convert/Weld.h"
+
 namespace {
 
 // One placement of a mesh in the scene: which mesh, and the product of its nodes' transforms.

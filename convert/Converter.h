@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "convert/ZelMesh.h"
+#include "app/ZelMesh.h"
 
 // What one conversion read and wrote, for the summary line.
 struct ConvertSummary {

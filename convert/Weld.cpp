@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/ZelMesh.h"
+#include "convert/Weld.h"
 
 namespace {
 

@@ -36,7 +36,9 @@ Mesh::Mesh(const float* coordinates, const int* indices, int vertexCount, int fa
 
 Mesh::~Mesh() {
     // The element stores release the elements.
-    ReleaseDrawLists();
+    if (drawListRelease != nullptr) {
+        (this->*drawListRelease)();
+    }
 }
 
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {

@@ -118,4 +118,7 @@ private:
     int lastDrawChoice = -1;
     // The elements' drawn values changed since the lists were recorded.
     bool drawListsStale = false;
+    // Set to ReleaseDrawLists once a list is recorded, so that the destructor frees the lists
+    // while a mesh that was never drawn needs no OpenGL.
+    void (Mesh::*drawListRelease)() = nullptr;
 };

@@ -54,6 +54,7 @@ void Mesh::Draw() {
         DrawFaces();
         return;
     }
+    drawListRelease = &Mesh::ReleaseDrawLists;
     glNewList(list, GL_COMPILE);
     DrawFaces();
     glEndList();

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/ZelMesh.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -29,26 +31,6 @@ const char* const kUsage =
     "  defects            good, boundary, non-manifold, inconsistent and degenerate edges\n"
     "  --faces N          about N faces, rounded to what the shape's grid allows\n";
 
-// Vertices and faces in the order they are written.
-struct GeneratedMesh {
-    std::vector<float> coordinates;
-    std::vector<int> indices;
-
-    // Appends a vertex and returns its number.
-    int AddVertex(double x, double y, double z) {
-        coordinates.push_back(static_cast<float>(x));
-        coordinates.push_back(static_cast<float>(y));
-        coordinates.push_back(static_cast<float>(z));
-        return static_cast<int>(coordinates.size() / 3 - 1);
-    }
-
-    void AddFace(int a, int b, int c) {
-        indices.push_back(a);
-        indices.push_back(b);
-        indices.push_back(c);
-    }
-};
-
 // Quads around the main ring and across the tube; the tube is kept about half as finely cut.
 struct TorusGrid {
     int around;
@@ -65,13 +47,13 @@ TorusGrid TorusGridForFaces(long faces) {
 // Point of a torus of the given tube radius at angle u round the ring and v round the tube. The
 // ring is tipped 45 degrees about the x axis, so the viewer's opening view from +z shows it as
 // a ring rather than edge-on or from so close that only a piece of it fits.
-int AddTorusPoint(GeneratedMesh& mesh, double u, double v, double tubeRadius) {
+int AddTorusPoint(ZelMesh& mesh, double u, double v, double tubeRadius) {
     const double tilt = kPi / 4.0;
     double ring = kTorusMajorRadius + tubeRadius * std::cos(v);
     double x = ring * std::cos(u);
     double y = ring * std::sin(u);
     double z = tubeRadius * std::sin(v);
-    return mesh.AddVertex(x, y * std::cos(tilt) - z * std::sin(tilt),
+    return ZelMeshAddVertex(mesh, x, y * std::cos(tilt) - z * std::sin(tilt),
                           y * std::sin(tilt) + z * std::cos(tilt));
 }
 
@@ -83,7 +65,7 @@ int TorusVertex(const TorusGrid& grid, int i, int j) {
 // points outwards, so the quads (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1) are
 // counter-clockwise seen from outside. Leaving out the last strip of quads opens the torus
 // into a tube with two rims.
-void AddTorus(GeneratedMesh& mesh, const TorusGrid& grid, bool open) {
+void AddTorus(ZelMesh& mesh, const TorusGrid& grid, bool open) {
     int first = static_cast<int>(mesh.coordinates.size() / 3);
     for (int i = 0; i < grid.around; ++i) {
         double u = 2.0 * kPi * i / grid.around;
@@ -98,27 +80,27 @@ void AddTorus(GeneratedMesh& mesh, const TorusGrid& grid, bool open) {
             int b = first + TorusVertex(grid, i + 1, j);
             int c = first + TorusVertex(grid, i + 1, j + 1);
             int d = first + TorusVertex(grid, i, j + 1);
-            mesh.AddFace(a, b, c);
-            mesh.AddFace(a, c, d);
+            ZelMeshAddFace(mesh, a, b, c);
+            ZelMeshAddFace(mesh, a, c, d);
         }
     }
 }
 
 // Adds a third face on every edge of every fourth ring round the tube, each with its own apex
 // lifted off the surface, so those edges become non-manifold and the fins' other edges boundary.
-void AddTorusFins(GeneratedMesh& mesh, const TorusGrid& grid) {
+void AddTorusFins(ZelMesh& mesh, const TorusGrid& grid) {
     for (int j = 0; j < grid.across; j += 4) {
         double v = 2.0 * kPi * j / grid.across;
         for (int i = 0; i < grid.around; ++i) {
             double u = 2.0 * kPi * (i + 0.5) / grid.around;
             int apex = AddTorusPoint(mesh, u, v, 1.5 * kTorusMinorRadius);
-            mesh.AddFace(TorusVertex(grid, i, j), TorusVertex(grid, i + 1, j), apex);
+            ZelMeshAddFace(mesh, TorusVertex(grid, i, j), TorusVertex(grid, i + 1, j), apex);
         }
     }
 }
 
 // Index of the vertex halfway between a and b on the unit sphere, made once per edge.
-int SphereMidpoint(GeneratedMesh& mesh, std::unordered_map<std::uint64_t, int>& midpoints, int a,
+int SphereMidpoint(ZelMesh& mesh, std::unordered_map<std::uint64_t, int>& midpoints, int a,
                    int b) {
     std::uint64_t key = (static_cast<std::uint64_t>(std::min(a, b)) << 32) |
                         static_cast<std::uint32_t>(std::max(a, b));
@@ -132,13 +114,13 @@ int SphereMidpoint(GeneratedMesh& mesh, std::unordered_map<std::uint64_t, int>& 
     double y = 0.5 * (double(p[1]) + q[1]);
     double z = 0.5 * (double(p[2]) + q[2]);
     double length = std::sqrt(x * x + y * y + z * z);
-    int m = mesh.AddVertex(x / length, y / length, z / length);
+    int m = ZelMeshAddVertex(mesh, x / length, y / length, z / length);
     midpoints.emplace(key, m);
     return m;
 }
 
 // Unit icosahedron split `levels` times into four: 20 * 4^levels faces, no poles to pinch.
-void AddSphere(GeneratedMesh& mesh, int levels) {
+void AddSphere(ZelMesh& mesh, int levels) {
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
     const double s = 1.0 / std::sqrt(1.0 + t * t);
     const double corners[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
@@ -150,7 +132,7 @@ void AddSphere(GeneratedMesh& mesh, int levels) {
                               {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
                               {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
     for (const auto& corner : corners) {
-        mesh.AddVertex(corner[0] * s, corner[1] * s, corner[2] * s);
+        ZelMeshAddVertex(mesh, corner[0] * s, corner[1] * s, corner[2] * s);
     }
     std::vector<int> current(&faces[0][0], &faces[0][0] + 60);
     for (int level = 0; level < levels; ++level) {
@@ -172,13 +154,13 @@ void AddSphere(GeneratedMesh& mesh, int levels) {
 }
 
 // Square grid over [-1, 1]^2 with a gentle wave in z, counter-clockwise seen from +z.
-void AddOpenGrid(GeneratedMesh& mesh, long faces) {
+void AddOpenGrid(ZelMesh& mesh, long faces) {
     int cells = std::max(1, static_cast<int>(std::lround(std::sqrt(faces / 2.0))));
     for (int j = 0; j <= cells; ++j) {
         double y = -1.0 + 2.0 * j / cells;
         for (int i = 0; i <= cells; ++i) {
             double x = -1.0 + 2.0 * i / cells;
-            mesh.AddVertex(x, y, 0.15 * std::sin(kPi * x) * std::cos(kPi * y));
+            ZelMeshAddVertex(mesh, x, y, 0.15 * std::sin(kPi * x) * std::cos(kPi * y));
         }
     }
     for (int j = 0; j < cells; ++j) {
@@ -187,8 +169,8 @@ void AddOpenGrid(GeneratedMesh& mesh, long faces) {
             int b = a + 1;
             int c = b + cells + 1;
             int d = a + cells + 1;
-            mesh.AddFace(a, b, c);
-            mesh.AddFace(a, c, d);
+            ZelMeshAddFace(mesh, a, b, c);
+            ZelMeshAddFace(mesh, a, c, d);
         }
     }
 }
@@ -197,74 +179,47 @@ void AddOpenGrid(GeneratedMesh& mesh, long faces) {
 // a closed tetrahedron (12 good), a square of two triangles (2 good, 4 boundary), three fins on
 // one edge (3 non-manifold, 6 boundary), two triangles running the same way along their common
 // edge (2 inconsistent, 4 boundary) and a face with a repeated corner (2 good, 1 degenerate).
-void AddDefects(GeneratedMesh& mesh) {
+void AddDefects(ZelMesh& mesh) {
     // Tetrahedron, outward faces.
-    int t0 = mesh.AddVertex(0, 0, 0);
-    int t1 = mesh.AddVertex(1, 0, 0);
-    int t2 = mesh.AddVertex(0, 1, 0);
-    int t3 = mesh.AddVertex(0, 0, 1);
-    mesh.AddFace(t0, t2, t1);
-    mesh.AddFace(t0, t1, t3);
-    mesh.AddFace(t0, t3, t2);
-    mesh.AddFace(t1, t2, t3);
+    int t0 = ZelMeshAddVertex(mesh, 0, 0, 0);
+    int t1 = ZelMeshAddVertex(mesh, 1, 0, 0);
+    int t2 = ZelMeshAddVertex(mesh, 0, 1, 0);
+    int t3 = ZelMeshAddVertex(mesh, 0, 0, 1);
+    ZelMeshAddFace(mesh, t0, t2, t1);
+    ZelMeshAddFace(mesh, t0, t1, t3);
+    ZelMeshAddFace(mesh, t0, t3, t2);
+    ZelMeshAddFace(mesh, t1, t2, t3);
 
     // Square: 3 - 2 above 0 - 1, split along 0 - 2.
-    int s0 = mesh.AddVertex(2, 0, 0);
-    int s1 = mesh.AddVertex(3, 0, 0);
-    int s2 = mesh.AddVertex(3, 1, 0);
-    int s3 = mesh.AddVertex(2, 1, 0);
-    mesh.AddFace(s0, s1, s2);
-    mesh.AddFace(s0, s2, s3);
+    int s0 = ZelMeshAddVertex(mesh, 2, 0, 0);
+    int s1 = ZelMeshAddVertex(mesh, 3, 0, 0);
+    int s2 = ZelMeshAddVertex(mesh, 3, 1, 0);
+    int s3 = ZelMeshAddVertex(mesh, 2, 1, 0);
+    ZelMeshAddFace(mesh, s0, s1, s2);
+    ZelMeshAddFace(mesh, s0, s2, s3);
 
     // Three fins on the edge p - q.
-    int p = mesh.AddVertex(5, 0, 0);
-    int q = mesh.AddVertex(5, 1, 0);
-    int right = mesh.AddVertex(6, 0.5, 0);
-    int left = mesh.AddVertex(4, 0.5, 0);
-    int up = mesh.AddVertex(5, 0.5, 1);
-    mesh.AddFace(p, q, right);
-    mesh.AddFace(q, p, left);
-    mesh.AddFace(p, q, up);
+    int p = ZelMeshAddVertex(mesh, 5, 0, 0);
+    int q = ZelMeshAddVertex(mesh, 5, 1, 0);
+    int right = ZelMeshAddVertex(mesh, 6, 0.5, 0);
+    int left = ZelMeshAddVertex(mesh, 4, 0.5, 0);
+    int up = ZelMeshAddVertex(mesh, 5, 0.5, 1);
+    ZelMeshAddFace(mesh, p, q, right);
+    ZelMeshAddFace(mesh, q, p, left);
+    ZelMeshAddFace(mesh, p, q, up);
 
     // Two triangles that both run e -> f along their common edge.
-    int e = mesh.AddVertex(7, 0, 0);
-    int f = mesh.AddVertex(7, 1, 0);
-    int front = mesh.AddVertex(8, 0.5, 0);
-    int back = mesh.AddVertex(6.5, 0.5, 0.5);
-    mesh.AddFace(e, f, front);
-    mesh.AddFace(e, f, back);
+    int e = ZelMeshAddVertex(mesh, 7, 0, 0);
+    int f = ZelMeshAddVertex(mesh, 7, 1, 0);
+    int front = ZelMeshAddVertex(mesh, 8, 0.5, 0);
+    int back = ZelMeshAddVertex(mesh, 6.5, 0.5, 0.5);
+    ZelMeshAddFace(mesh, e, f, front);
+    ZelMeshAddFace(mesh, e, f, back);
 
     // Corners (g, g, h): one edge from g to itself.
-    int g = mesh.AddVertex(9, 0, 0);
-    int h = mesh.AddVertex(10, 0, 0);
-    mesh.AddFace(g, g, h);
-}
-
-bool WriteZel(const GeneratedMesh& mesh, const char* path) {
-    std::FILE* file = std::fopen(path, "w");
-    if (file == nullptr) {
-        std::fprintf(stderr, "zelgen: could not open \"%s\" for writing\n", path);
-        return false;
-    }
-    std::size_t vertexCount = mesh.coordinates.size() / 3;
-    std::size_t faceCount = mesh.indices.size() / 3;
-    std::fprintf(file, "ZEL\n%zu %zu\n", vertexCount, faceCount);
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const float* p = &mesh.coordinates[3 * v];
-        std::fprintf(file, "%.9g %.9g %.9g\n", double(p[0]), double(p[1]), double(p[2]));
-    }
-    for (std::size_t f = 0; f < faceCount; ++f) {
-        const int* c = &mesh.indices[3 * f];
-        std::fprintf(file, "%d %d %d\n", c[0], c[1], c[2]);
-    }
-    bool written = !std::ferror(file);
-    if (std::fclose(file) != 0) {
-        written = false;
-    }
-    if (!written) {
-        std::fprintf(stderr, "zelgen: could not write \"%s\"\n", path);
-    }
-    return written;
+    int g = ZelMeshAddVertex(mesh, 9, 0, 0);
+    int h = ZelMeshAddVertex(mesh, 10, 0, 0);
+    ZelMeshAddFace(mesh, g, g, h);
 }
 
 int Usage() {
@@ -319,7 +274,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
 
-    GeneratedMesh mesh;
+    ZelMesh mesh;
     if (shape == "torus" || shape == "torus-open" || shape == "torus-nonmanifold") {
         bool large = shape != "torus";
         TorusGrid grid = TorusGridForFaces(faces > 0 ? faces : large ? 1000000 : 2000);
@@ -349,5 +304,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zelgen: unknown shape \"%s\"\n", shape.c_str());
         return Usage();
     }
-    return WriteZel(mesh, output) ? 0 : 1;
+    std::string message;
+    if (!ZelMeshWrite(mesh, output, &message)) {
+        std::fprintf(stderr, "zelgen: %s\n", message.c_str());
+        return 1;
+    }
+    return 0;
 }

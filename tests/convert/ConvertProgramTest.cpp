@@ -1,6 +1,8 @@
 // The zelconvert program as a user runs it: arguments, exit status, messages, output file.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/convert/ConvertTestFiles.h"
 
 namespace {
@@ -70,4 +72,15 @@ TEST(ConvertProgram, FailuresPrintOneLineWithStatusOneAndWriteNothing) {
         EXPECT_EQ(error.rfind("Error: ", 0), 0u) << error;
     }
     EXPECT_EQ(ReadFileBytes(dir.File("out.zel")), "");
+}
+
+TEST(ConvertProgram, MeshTheViewerWouldRefuseIsNotWritten) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("far.obj"), "v 0 0 0\nv 2e9 0 0\nv 0 1 0\nf 1 2 3\n"));
+    std::string error;
+    EXPECT_EQ(RunProgram({kProgram, dir.File("far.obj"), dir.File("far.zel")}, &error), 1);
+    EXPECT_EQ(CountLines(error), 1) << error;
+    EXPECT_EQ(error.rfind("Error: ", 0), 0u) << error;
+    EXPECT_NE(error.find("out of range"), std::string::npos) << error;
+    EXPECT_FALSE(std::ifstream(dir.File("far.zel")).is_open());
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/ZelMesh.h"
+#include "app/ZelMesh.h"
 
 // A fresh directory under /tmp, removed with everything in it when the object goes.
 class TempDir {

@@ -11,7 +11,9 @@
 #include <sstream>
 #include <tuple>
 
-#include "convert/ZelMesh.h"
+#include "app/MeshReader.h"
+#include "app/ZelMesh.h"
+#include "convert/Weld.h"
 #include "tests/convert/ConvertTestFiles.h"
 
 namespace {
@@ -204,4 +206,42 @@ TEST(ZelMeshWrite, FailureNamesThePathAndLeavesNothingBehind) {
     EXPECT_NE(message.find("taken.zel"), std::string::npos) << message;
     EXPECT_EQ(ReadFileBytes(dir.File("taken.zel/inside")), "keep");
     EXPECT_EQ(EntriesIn(dir.path), 1);
+}
+
+TEST(ZelMeshWrite, RefusesExactlyWhatTheReaderRefuses) {
+    TempDir dir;
+    const float kJustOver = std::nextafter(kMaxCoordinate, std::numeric_limits<float>::infinity());
+    const float kValues[] = {kMaxCoordinate, -kMaxCoordinate, kJustOver, -kJustOver, 2e9f,
+                             std::numeric_limits<float>::infinity(),
+                             std::numeric_limits<float>::quiet_NaN()};
+    std::vector<ZelMesh> meshes;
+    for (float value : kValues) {
+        ZelMesh mesh = CubeMesh();
+        mesh.coordinates[4] = value;
+        meshes.push_back(mesh);
+    }
+    for (int corner : {-1, 8}) {
+        ZelMesh mesh = CubeMesh();
+        mesh.indices[5] = corner;
+        meshes.push_back(mesh);
+    }
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        // the text goes to disk unchecked, so the reader judges it on its own
+        std::string text;
+        ZelMeshAppendText(meshes[i], &text);
+        ASSERT_TRUE(WriteFileBytes(dir.File("raw.zel"), text));
+        testing::internal::CaptureStderr();
+        ZelMesh read;
+        const bool readerAccepts = ZelMeshRead(dir.File("raw.zel").c_str(), &read);
+        testing::internal::GetCapturedStderr();
+
+        std::string message;
+        const std::string path = dir.File("checked" + std::to_string(i) + ".zel");
+        EXPECT_EQ(ZelMeshWrite(meshes[i], path, &message), readerAccepts) << i << ": " << message;
+        EXPECT_EQ(std::ifstream(path).is_open(), readerAccepts) << i;
+        if (!readerAccepts) {
+            EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        }
+    }
 }

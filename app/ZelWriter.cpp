@@ -5,10 +5,12 @@
 #include <cassert>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "convert/ZelMesh.h"
+#include "app/ZelMesh.h"
 
 namespace {
 
@@ -53,12 +55,46 @@ bool ZelWriterWriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-int ZelMeshVertexCount(const ZelMesh& mesh) {
-    return static_cast<int>(mesh.coordinates.size() / 3);
+int ZelMeshAddVertex(ZelMesh& mesh, double x, double y, double z) {
+    mesh.coordinates.insert(mesh.coordinates.end(),
+                            {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
+    return ZelMeshVertexCount(mesh) - 1;
 }
 
-int ZelMeshFaceCount(const ZelMesh& mesh) {
-    return static_cast<int>(mesh.indices.size() / 3);
+void ZelMeshAddFace(ZelMesh& mesh, int a, int b, int c) {
+    mesh.indices.insert(mesh.indices.end(), {a, b, c});
+}
+
+bool ZelMeshCheck(const ZelMesh& mesh, std::string* problem) {
+    // the same limits, and the same wording, as the reader's
+    const size_t vertexCount = mesh.coordinates.size() / 3;
+    const size_t faceCount = mesh.indices.size() / 3;
+    const size_t limit = static_cast<size_t>(kMaxMeshElementCount);
+    if (vertexCount > limit || faceCount > limit) {
+        *problem = std::string(vertexCount > limit ? "vertex" : "face") + " count " +
+                   std::to_string(vertexCount > limit ? vertexCount : faceCount) +
+                   " is too large (at most " + std::to_string(kMaxMeshElementCount) + ")";
+        return false;
+    }
+    for (size_t i = 0; i < mesh.coordinates.size(); ++i) {
+        const float value = mesh.coordinates[i];
+        if (!std::isfinite(value) || std::fabs(value) > kMaxCoordinate) {
+            std::string text;
+            ZelWriterAppendFloat(value, &text);
+            *problem = "coordinate " + text + " of vertex " + std::to_string(i / 3) +
+                       (std::isfinite(value) ? " is out of range (-1e9 to 1e9)" : " is not finite");
+            return false;
+        }
+    }
+    for (size_t i = 0; i < mesh.indices.size(); ++i) {
+        if (mesh.indices[i] < 0 || static_cast<size_t>(mesh.indices[i]) >= vertexCount) {
+            *problem = "corner " + std::to_string(mesh.indices[i]) + " of face " +
+                       std::to_string(i / 3) + " is outside the vertex numbers 0 to " +
+                       std::to_string(static_cast<long>(vertexCount) - 1);
+            return false;
+        }
+    }
+    return true;
 }
 
 void ZelMeshAppendText(const ZelMesh& mesh, std::string* text) {
@@ -79,6 +115,11 @@ void ZelMeshAppendText(const ZelMesh& mesh, std::string* text) {
 }
 
 bool ZelMeshWrite(const ZelMesh& mesh, const std::string& path, std::string* message) {
+    std::string problem;
+    if (!ZelMeshCheck(mesh, &problem)) {
+        *message = "Error: cannot write \"" + path + "\" as ZEL: " + problem;
+        return false;
+    }
     std::string text;
     ZelMeshAppendText(mesh, &text);
 
