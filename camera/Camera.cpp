@@ -10,21 +10,9 @@ Camera& Camera::Copy(const Camera& other) {
 void Camera::LookAt(const Vec3& eye, const Vec3& centre, const Vec3& up) {
     // Each axis is divided only when it has a length, so degenerate input leaves zero axes
     // rather than NaNs.
-    Vec3Subtract(eye, centre, zAxis);
-    float length = Vec3Length(zAxis);
-    if (length > 0.0f) {
-        Vec3Scale(zAxis, 1.0f / length);
-    }
-    Vec3Cross(up, zAxis, xAxis);
-    length = Vec3Length(xAxis);
-    if (length > 0.0f) {
-        Vec3Scale(xAxis, 1.0f / length);
-    }
-    Vec3Cross(zAxis, xAxis, yAxis);
-    length = Vec3Length(yAxis);
-    if (length > 0.0f) {
-        Vec3Scale(yAxis, 1.0f / length);
-    }
+    Vec3DivideByLength(Vec3Subtract(eye, centre, zAxis));
+    Vec3DivideByLength(Vec3Cross(up, zAxis, xAxis));
+    Vec3DivideByLength(Vec3Cross(zAxis, xAxis, yAxis));
     origin.Copy(eye);
 }
 
@@ -78,9 +66,9 @@ void Camera::Transform(const Matrix4& m) {
 
     // A scale in m keeps unit axes and shows up as a proportionally larger frustum instead.
     float s = Vec3Length(xAxis);
-    xAxis.Set(xAxis.x / s, xAxis.y / s, xAxis.z / s);
-    yAxis.Set(yAxis.x / s, yAxis.y / s, yAxis.z / s);
-    zAxis.Set(zAxis.x / s, zAxis.y / s, zAxis.z / s);
+    Vec3Divide(xAxis, s);
+    Vec3Divide(yAxis, s);
+    Vec3Divide(zAxis, s);
     left *= s;
     right *= s;
     bottom *= s;

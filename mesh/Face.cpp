@@ -1,7 +1,5 @@
 #include "mesh/Face.h"
 
-#include <cmath>
-
 #include "mesh/HalfEdge.h"
 #include "mesh/MeshVertex.h"
 
@@ -25,19 +23,9 @@ void Face::UpdateGeometry() {
 }
 
 void Face::ComputeNormal() {
-    // The arithmetic of Vec3Cross and Vec3Length written out, so that it inlines in this pass
-    // over every face; the operations and their order are the same.
-    const Vec3& a = halfEdges[1]->direction;
-    const Vec3& b = halfEdges[2]->direction;
-    Vec3 n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-    float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     // A zero cross product (degenerate or collinear face) stays (0, 0, 0).
-    if (length > 0.0f) {
-        n.x /= length;
-        n.y /= length;
-        n.z /= length;
-    }
-    normal = n;
+    Vec3Cross(halfEdges[1]->direction, halfEdges[2]->direction, normal);
+    Vec3DivideByLength(normal);
     const Vec3& p = Vertex0()->position;
     planeOffset = static_cast<double>(normal.x) * p.x + static_cast<double>(normal.y) * p.y +
                   static_cast<double>(normal.z) * p.z;

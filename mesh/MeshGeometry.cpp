@@ -78,11 +78,10 @@ void Mesh::ComputeCentroid() {
         const Vec3& p0 = (*faceCursor)->Vertex0()->position;
         const Vec3& p1 = (*faceCursor)->Vertex1()->position;
         const Vec3& p2 = (*faceCursor)->Vertex2()->position;
-        // Vec3Subtract and Vec3Cross written out, so that they inline; same operations.
-        const Vec3 e1{p0.x - p1.x, p0.y - p1.y, p0.z - p1.z};
-        const Vec3 e2{p0.x - p2.x, p0.y - p2.y, p0.z - p2.z};
-        const Vec3 c{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                     e1.x * e2.y - e1.y * e2.x};
+        Vec3 e1;
+        Vec3 e2;
+        Vec3 c;
+        Vec3Cross(Vec3Subtract(p0, p1, e1), Vec3Subtract(p0, p2, e2), c);
         // twice the triangle's area
         double w = std::sqrt(static_cast<double>(c.x) * c.x + static_cast<double>(c.y) * c.y +
                              static_cast<double>(c.z) * c.z);
@@ -120,9 +119,9 @@ void Mesh::ComputeCentroid() {
 void Mesh::ComputeRadius() {
     float squaredRadius = 0.0f;
     for (vertexCursor = vertices.begin(); vertexCursor != vertices.end(); ++vertexCursor) {
-        const Vec3& p = (*vertexCursor)->position;
-        const Vec3 d{centroid.x - p.x, centroid.y - p.y, centroid.z - p.z};
-        float squaredDistance = d.x * d.x + d.y * d.y + d.z * d.z;
+        Vec3 d;
+        Vec3Subtract(centroid, (*vertexCursor)->position, d);
+        float squaredDistance = Vec3Dot(d, d);
         if (squaredDistance > squaredRadius) {
             squaredRadius = squaredDistance;
         }
