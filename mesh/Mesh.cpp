@@ -29,6 +29,9 @@ void ReserveOrAbort(bool reserved) {
 
 }  // namespace
 
+Mesh::Mesh()
+    : vertexCursor(vertices.end()), halfEdgeCursor(halfEdges.end()), faceCursor(faces.end()) {}
+
 Mesh::Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount)
     : vertexCursor(vertices.end()), halfEdgeCursor(halfEdges.end()), faceCursor(faces.end()) {
     Build(coordinates, indices, vertexCount, faceCount);
@@ -100,6 +103,21 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
 }
 
 bool Mesh::MatchEdges() {
+    MatchEdgesWithoutReport();
+    PrintEdgeReport(edgeCounts);
+    return connected;
+}
+
+void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
+    std::cerr << "There are " << counts.total << " edges" << std::endl;
+    std::cerr << counts.good << " good edges" << std::endl;
+    std::cerr << counts.boundary << " boundary edges" << std::endl;
+    std::cerr << counts.nonManifold << " non-manifold edges" << std::endl;
+    std::cerr << counts.degenerate << " degenerate edges" << std::endl;
+    std::cerr << counts.inconsistent << " edges with inconsistent normals" << std::endl;
+}
+
+bool Mesh::MatchEdgesWithoutReport() {
     const std::size_t count = halfEdges.size();
     const std::size_t total = 2 * count;
     // Temporaries, entries and their keys live in one block each for the length of this call.
@@ -206,12 +224,8 @@ bool Mesh::MatchEdges() {
         ComputeGeometry();
     }
 
-    std::cerr << "There are " << count << " edges" << std::endl;
-    std::cerr << good << " good edges" << std::endl;
-    std::cerr << boundary << " boundary edges" << std::endl;
-    std::cerr << nonManifold << " non-manifold edges" << std::endl;
-    std::cerr << degenerate << " degenerate edges" << std::endl;
-    std::cerr << inconsistent << " edges with inconsistent normals" << std::endl;
+    edgeCounts = {
+        static_cast<std::int32_t>(count), good, boundary, nonManifold, degenerate, inconsistent};
     return connected;
 }
 

@@ -5,6 +5,7 @@
 
 #include "camera/Vec3.h"
 #include "mesh/DrawOptions.h"
+#include "mesh/EdgeCounts.h"
 #include "mesh/ElementArena.h"
 #include "mesh/ElementList.h"
 #include "mesh/Face.h"
@@ -30,6 +31,8 @@ public:
     bool connected = false;
     // The geometry pass has run.
     bool geometryComputed = false;
+    // The counts of the last edge matching, as its report prints them.
+    EdgeCounts edgeCounts;
     // Position of the current traversal of vertices.
     ElementList<MeshVertex>::iterator vertexCursor;
     // Position of the current traversal of halfEdges.
@@ -49,6 +52,8 @@ public:
     // Options passed to element drawing; Draw sets the two normal flags.
     DrawOptions drawOptions;
 
+    // An empty mesh, for the building steps to be run one by one.
+    Mesh();
     // Builds the mesh from three coordinates per vertex and three vertex numbers per face.
     Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount);
     // Releases every vertex, face and half-edge, and the display lists of the current context.
@@ -62,8 +67,14 @@ public:
     // Creates the vertices, faces and half-edges in input order; the mesh has none before.
     void CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);
-    // Pairs twins by sorting, classifies every edge and prints the report; returns connected.
+    // Pairs twins by sorting, classifies every edge, keeps the counts in edgeCounts and prints
+    // the report; returns connected.
     bool MatchEdges();
+    // The same matching, keeping the counts in edgeCounts, without printing the report; returns
+    // connected.
+    bool MatchEdgesWithoutReport();
+    // Prints the six-line edge report of the counts on standard error.
+    static void PrintEdgeReport(const EdgeCounts& counts);
     // The key of a half-edge running from vertex startId to vertex endId, as one number that
     // orders like the pair (start first); ids are never negative.
     static std::uint64_t EdgeKey(std::int32_t startId, std::int32_t endId) {
