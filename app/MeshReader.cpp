@@ -163,59 +163,63 @@ std::string QuotedToken(std::string_view token) {
 }
 
 // Starts an error line that names the file.
-std::ostream& FileError(const char* path) {
-    return std::cerr << "Error: \"" << path << "\": ";
+std::ostream& FileError(std::ostream& messages, const char* path) {
+    return messages << "Error: \"" << path << "\": ";
 }
 
 // Reads one of the two counts, refusing what cannot be allocated.
-bool ReadCount(const char* path, TokenCursor& cursor, const char* name, int& count) {
+bool ReadCount(std::ostream& messages, const char* path, TokenCursor& cursor, const char* name,
+               int& count) {
     std::string_view token;
     if (!NextToken(cursor, token)) {
-        FileError(path) << "file ends before the " << name << std::endl;
+        FileError(messages, path) << "file ends before the " << name << std::endl;
         return false;
     }
     NumberStatus status = ParseInt(token, count);
     if (status == NumberStatus::kNotNumber) {
-        FileError(path) << name << " " << QuotedToken(token) << " is not a number" << std::endl;
+        FileError(messages, path) << name << " " << QuotedToken(token) << " is not a number"
+                                  << std::endl;
         return false;
     }
     bool negative = token.front() == '-';
     if (negative && (status == NumberStatus::kOutOfRange || count < 0)) {
-        FileError(path) << name << " " << QuotedToken(token) << " is negative" << std::endl;
+        FileError(messages, path) << name << " " << QuotedToken(token) << " is negative"
+                                  << std::endl;
         return false;
     }
     if (status == NumberStatus::kOutOfRange || count > kMaxMeshElementCount) {
-        FileError(path) << name << " " << QuotedToken(token) << " is too large (at most "
-                        << kMaxMeshElementCount << ")" << std::endl;
+        FileError(messages, path) << name << " " << QuotedToken(token) << " is too large (at most "
+                                  << kMaxMeshElementCount << ")" << std::endl;
         return false;
     }
     return true;
 }
 
 // Reads the three coordinates of every vertex.
-bool ReadCoordinates(const char* path, TokenCursor& cursor, int vertexCount, float* coordinates) {
+bool ReadCoordinates(std::ostream& messages, const char* path, TokenCursor& cursor, int vertexCount,
+                     float* coordinates) {
     std::string_view token;
     for (int v = 0; v < vertexCount; ++v) {
         for (int c = 0; c < 3; ++c) {
             if (!NextToken(cursor, token)) {
-                FileError(path) << "file ends before the coordinates of vertex " << v
-                                << " are complete" << std::endl;
+                FileError(messages, path) << "file ends before the coordinates of vertex " << v
+                                          << " are complete" << std::endl;
                 return false;
             }
             NumberStatus status = ParseFloat(token, coordinates[3 * std::size_t(v) + c]);
             if (status == NumberStatus::kNotNumber) {
-                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
-                                << " is not a number" << std::endl;
+                FileError(messages, path) << "coordinate " << QuotedToken(token) << " of vertex "
+                                          << v << " is not a number" << std::endl;
                 return false;
             }
             if (status != NumberStatus::kOk) {
-                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
-                                << " is not finite" << std::endl;
+                FileError(messages, path) << "coordinate " << QuotedToken(token) << " of vertex "
+                                          << v << " is not finite" << std::endl;
                 return false;
             }
             if (std::fabs(coordinates[3 * std::size_t(v) + c]) > kMaxCoordinate) {
-                FileError(path) << "coordinate " << QuotedToken(token) << " of vertex " << v
-                                << " is out of range (-1e9 to 1e9)" << std::endl;
+                FileError(messages, path) << "coordinate " << QuotedToken(token) << " of vertex "
+                                          << v << " is out of range (-1e9 to 1e9)" << std::endl;
                 return false;
             }
         }
@@ -225,29 +229,30 @@ bool ReadCoordinates(const char* path, TokenCursor& cursor, int vertexCount, flo
 
 // Reads the three corners of every face; a corner must name one of the file's vertices, since
 // the mesh looks vertices up by these numbers without checking them.
-bool ReadCorners(const char* path, TokenCursor& cursor, int faceCount, int vertexCount,
-                 int* indices) {
+bool ReadCorners(std::ostream& messages, const char* path, TokenCursor& cursor, int faceCount,
+                 int vertexCount, int* indices) {
     std::string_view token;
     for (int f = 0; f < faceCount; ++f) {
         for (int c = 0; c < 3; ++c) {
             if (!NextToken(cursor, token)) {
-                FileError(path) << "file ends before the corners of face " << f << " are complete"
-                                << std::endl;
+                FileError(messages, path)
+                    << "file ends before the corners of face " << f << " are complete" << std::endl;
                 return false;
             }
             int corner = 0;
             NumberStatus status = ParseInt(token, corner);
             if (status == NumberStatus::kNotNumber) {
-                FileError(path) << "corner " << QuotedToken(token) << " of face " << f
-                                << " is not a number" << std::endl;
+                FileError(messages, path) << "corner " << QuotedToken(token) << " of face " << f
+                                          << " is not a number" << std::endl;
                 return false;
             }
             if (status != NumberStatus::kOk || corner < 0 || corner >= vertexCount) {
                 if (vertexCount == 0) {
-                    FileError(path) << "corner " << QuotedToken(token) << " of face " << f
-                                    << " names a vertex, but the file has no vertices" << std::endl;
+                    FileError(messages, path)
+                        << "corner " << QuotedToken(token) << " of face " << f
+                        << " names a vertex, but the file has no vertices" << std::endl;
                 } else {
-                    FileError(path)
+                    FileError(messages, path)
                         << "corner " << QuotedToken(token) << " of face " << f
                         << " is outside the vertex numbers 0 to " << vertexCount - 1 << std::endl;
                 }
@@ -262,19 +267,19 @@ bool ReadCorners(const char* path, TokenCursor& cursor, int faceCount, int verte
 }  // namespace
 
 bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
-                  int* faceCount) {
+                  int* faceCount, std::ostream& messages) {
     assert(coordinates != nullptr && indices != nullptr);
     assert(vertexCount != nullptr && faceCount != nullptr);
 
     std::ifstream stream;
-    if (!OpenMeshFile(path, stream)) {
+    if (!OpenMeshFile(path, stream, messages)) {
         return false;
     }
 
     // An ifstream opens a directory on Linux and only fails on the first read.
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        FileError(path) << "is a directory, not a mesh file" << std::endl;
+        FileError(messages, path) << "is a directory, not a mesh file" << std::endl;
         return false;
     }
 
@@ -284,12 +289,12 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
     char header[256] = {};
     stream >> std::setw(sizeof header) >> header;
     if (stream.bad()) {
-        FileError(path) << "could not be read" << std::endl;
+        FileError(messages, path) << "could not be read" << std::endl;
         return false;
     }
     if (stream.fail() || std::strcmp(header, "ZEL") != 0) {
-        std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
-                  << std::endl;
+        messages << "Error: Do not recognize file type. File data should have ZEL header"
+                 << std::endl;
         return false;
     }
 
@@ -301,19 +306,19 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
     ReadStatus readStatus = ReadWholeStream(stream, sizeHint, text, textSize);
     stream.close();
     if (readStatus == ReadStatus::kReadError) {
-        FileError(path) << "could not be read" << std::endl;
+        FileError(messages, path) << "could not be read" << std::endl;
         return false;
     }
     if (readStatus == ReadStatus::kOutOfMemory) {
-        FileError(path) << "not enough memory to hold the file" << std::endl;
+        FileError(messages, path) << "not enough memory to hold the file" << std::endl;
         return false;
     }
     TokenCursor cursor{text.get(), text.get() + textSize};
 
     int vertices = 0;
     int faces = 0;
-    if (!ReadCount(path, cursor, "vertex count", vertices) ||
-        !ReadCount(path, cursor, "face count", faces)) {
+    if (!ReadCount(messages, path, cursor, "vertex count", vertices) ||
+        !ReadCount(messages, path, cursor, "face count", faces)) {
         return false;
     }
 
@@ -321,13 +326,13 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
     std::unique_ptr<float[]> coordinateArray(new (std::nothrow) float[3 * std::size_t(vertices)]);
     std::unique_ptr<int[]> indexArray(new (std::nothrow) int[3 * std::size_t(faces)]);
     if (!coordinateArray || !indexArray) {
-        FileError(path) << "not enough memory for " << vertices << " vertices and " << faces
-                        << " faces" << std::endl;
+        FileError(messages, path) << "not enough memory for " << vertices << " vertices and "
+                                  << faces << " faces" << std::endl;
         return false;
     }
 
-    if (!ReadCoordinates(path, cursor, vertices, coordinateArray.get()) ||
-        !ReadCorners(path, cursor, faces, vertices, indexArray.get())) {
+    if (!ReadCoordinates(messages, path, cursor, vertices, coordinateArray.get()) ||
+        !ReadCorners(messages, path, cursor, faces, vertices, indexArray.get())) {
         return false;
     }
 
@@ -339,16 +344,16 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
     return true;
 }
 
-bool OpenMeshFile(const char* path, std::ifstream& stream) {
+bool OpenMeshFile(const char* path, std::ifstream& stream, std::ostream& messages) {
     if (path == nullptr) {
-        std::cerr << "Error: Invalid filename given to read file" << std::endl;
+        messages << "Error: Invalid filename given to read file" << std::endl;
         return false;
     }
     if (!stream.is_open()) {
         stream.open(path, std::ios::in);
     }
     if (!stream.is_open()) {
-        std::cerr << "Error: file could not be opened for reading \"" << path << "\"" << std::endl;
+        messages << "Error: file could not be opened for reading \"" << path << "\"" << std::endl;
         return false;
     }
     return true;

@@ -1,16 +1,18 @@
 #pragma once
 
 #include <fstream>
+#include <iostream>
 
 #include "app/ZelMesh.h"
 
 // Reads the ZEL file at path into new[]-allocated arrays the caller delete[]s; on false (with a
-// one-line message on standard error) the out-parameters are left as they were.
+// one-line message on messages, standard error by default) the out-parameters are left as they
+// were.
 bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
-                  int* faceCount);
+                  int* faceCount, std::ostream& messages = std::cerr);
 
 // Opens stream on path for reading unless it is open already; false with a message otherwise.
-bool OpenMeshFile(const char* path, std::ifstream& stream);
+bool OpenMeshFile(const char* path, std::ifstream& stream, std::ostream& messages = std::cerr);
 
 // ReadMeshFile into a ZelMesh; on false the mesh is left as it was.
 bool ZelMeshRead(const char* path, ZelMesh* mesh);

@@ -318,14 +318,24 @@ bool IsClosedAndConsistent(const ZelMesh& mesh) {
 }
 
 int RunProgram(const std::vector<std::string>& arguments, std::string* standardError) {
-    char pattern[] = "/tmp/zelconvert-stderr-XXXXXX";
-    const int errorFd = ::mkstemp(pattern);
-    if (errorFd < 0) {
+    return RunProgram(arguments, nullptr, standardError);
+}
+
+int RunProgram(const std::vector<std::string>& arguments, std::string* standardOutput,
+               std::string* standardError) {
+    char errorPattern[] = "/tmp/zel-stderr-XXXXXX";
+    char outputPattern[] = "/tmp/zel-stdout-XXXXXX";
+    const int errorFd = ::mkstemp(errorPattern);
+    const int outputFd = standardOutput != nullptr ? ::mkstemp(outputPattern) : -1;
+    if (errorFd < 0 || (standardOutput != nullptr && outputFd < 0)) {
         return -1;
     }
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(errorFd, 2);
+        if (outputFd >= 0) {
+            ::dup2(outputFd, 1);
+        }
         std::vector<char*> argv;
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -337,7 +347,12 @@ int RunProgram(const std::vector<std::string>& arguments, std::string* standardE
     int status = 0;
     const bool waited = child > 0 && ::waitpid(child, &status, 0) == child;
     ::close(errorFd);
-    *standardError = ReadFileBytes(pattern);
-    ::unlink(pattern);
+    *standardError = ReadFileBytes(errorPattern);
+    ::unlink(errorPattern);
+    if (outputFd >= 0) {
+        ::close(outputFd);
+        *standardOutput = ReadFileBytes(outputPattern);
+        ::unlink(outputPattern);
+    }
     return waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

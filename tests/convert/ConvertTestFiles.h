@@ -77,3 +77,7 @@ bool IsClosedAndConsistent(const ZelMesh& mesh);
 // Runs a program with the arguments, standard error captured; returns its exit status, or -1
 // when it did not exit normally.
 int RunProgram(const std::vector<std::string>& arguments, std::string* standardError);
+
+// The same, with standard output captured as well.
+int RunProgram(const std::vector<std::string>& arguments, std::string* standardOutput,
+               std::string* standardError);

@@ -1,0 +1,266 @@
+#include "check/MeshCheck.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "app/MeshReader.h"
+#include "convert/Converter.h"
+#include "mesh/Mesh.h"
+
+namespace {
+
+// ZEL files are known by their name, as tools/run.sh knows them.
+bool IsZelPath(const std::string& path) {
+    constexpr std::size_t kSuffixLength = 4;
+    if (path.size() < kSuffixLength) {
+        return false;
+    }
+    std::string suffix = path.substr(path.size() - kSuffixLength);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return suffix == ".zel";
+}
+
+// Every error line names the file; the readers' lines that do not get it put in front.
+std::string ErrorNamingFile(const std::string& path, std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    if (text.find('"' + path + '"') != std::string::npos) {
+        return text;
+    }
+    const std::string prefix = "Error: ";
+    if (text.compare(0, prefix.size(), prefix) == 0) {
+        text.erase(0, prefix.size());
+    }
+    return prefix + '"' + path + "\": " + (text.empty() ? "could not be read" : text);
+}
+
+// Number of faces in each set joined through good edges (twins), by a walk over the faces.
+int CountComponents(const Mesh& mesh) {
+    std::vector<char> reached(mesh.faces.size(), 0);
+    std::vector<const Face*> pending;
+    int components = 0;
+    for (const Face* start : mesh.faces) {
+        if (reached[static_cast<std::size_t>(start->id)]) {
+            continue;
+        }
+        ++components;
+        reached[static_cast<std::size_t>(start->id)] = 1;
+        pending.push_back(start);
+        while (!pending.empty()) {
+            const Face* face = pending.back();
+            pending.pop_back();
+            for (const HalfEdge* halfEdge : face->halfEdges) {
+                if (halfEdge->twin == nullptr) {
+                    continue;
+                }
+                const Face* neighbour = halfEdge->twin->face;
+                if (!reached[static_cast<std::size_t>(neighbour->id)]) {
+                    reached[static_cast<std::size_t>(neighbour->id)] = 1;
+                    pending.push_back(neighbour);
+                }
+            }
+        }
+    }
+    return components;
+}
+
+// Number of vertex fans of a mesh whose half-edges all have twins: the cycles of outgoing
+// half-edges h -> twin(h)->next round each vertex. A vertex where several closed sheets touch
+// has one fan per sheet, which is how the surface counts it.
+int CountFans(const Mesh& mesh) {
+    std::vector<char> reached(mesh.halfEdges.size(), 0);
+    int fans = 0;
+    for (const HalfEdge* start : mesh.halfEdges) {
+        if (reached[static_cast<std::size_t>(start->id)]) {
+            continue;
+        }
+        ++fans;
+        const HalfEdge* halfEdge = start;
+        do {
+            reached[static_cast<std::size_t>(halfEdge->id)] = 1;
+            halfEdge = halfEdge->twin->next;
+        } while (halfEdge != start);
+    }
+    return fans;
+}
+
+}  // namespace
+
+bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::string* message) {
+    ZelMesh mesh;
+    if (IsZelPath(path)) {
+        // The reader writes its message to the stream it is given; it names the file itself
+        // except for a wrong header.
+        std::ostringstream messages;
+        float* coordinates = nullptr;
+        int* indices = nullptr;
+        int vertexCount = 0;
+        int faceCount = 0;
+        if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount,
+                          messages)) {
+            *message = ErrorNamingFile(path, messages.str());
+            return false;
+        }
+        MeshCheckBuild(coordinates, indices, vertexCount, faceCount, check);
+        delete[] coordinates;
+        delete[] indices;
+    } else {
+        ConvertSummary summary;
+        std::string text;
+        if (!ConvertImport(path, weld, &mesh, &summary, &text)) {
+            *message = ErrorNamingFile(path, text);
+            return false;
+        }
+        MeshCheckBuild(mesh.coordinates.data(), mesh.indices.data(), ZelMeshVertexCount(mesh),
+                       ZelMeshFaceCount(mesh), check);
+    }
+    check->path = path;
+    return true;
+}
+
+void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+                    MeshCheck* check) {
+    // The viewer's construction and matching; marks and geometry change no count.
+    Mesh mesh;
+    mesh.CreateElements(coordinates, indices, vertexCount, faceCount);
+    mesh.MatchEdgesWithoutReport();
+    const EdgeCounts& counts = mesh.edgeCounts;
+    check->vertices = vertexCount;
+    check->faces = faceCount;
+    check->halfEdges = counts.total;
+    check->good = counts.good;
+    check->boundary = counts.boundary;
+    check->nonManifold = counts.nonManifold;
+    check->degenerate = counts.degenerate;
+    check->inconsistent = counts.inconsistent;
+    MeshCheckTopology(mesh, check);
+}
+
+void MeshCheckTopology(const Mesh& mesh, MeshCheck* check) {
+    check->components = CountComponents(mesh);
+    check->closed = check->faces > 0 && check->good == check->halfEdges;
+    check->genus = 0;
+    if (!check->closed) {
+        return;
+    }
+    // Euler characteristic of the surface, vertices counted by fans; every component is a
+    // closed orientable surface with characteristic 2 - 2 g.
+    const long long euler = static_cast<long long>(CountFans(mesh)) - check->halfEdges / 2 +
+                            static_cast<long long>(check->faces);
+    const long long twiceGenus = 2LL * check->components - euler;
+    assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
+    check->genus = static_cast<int>(twiceGenus / 2);
+}
+
+bool MeshCheckClean(const MeshCheck& check) {
+    return check.boundary == 0 && check.nonManifold == 0 && check.degenerate == 0 &&
+           check.inconsistent == 0;
+}
+
+std::string MeshCheckText(const MeshCheck& check) {
+    // Control bytes in a name would break the one line per file.
+    std::string path = check.path;
+    for (char& c : path) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            c = '?';
+        }
+    }
+    std::ostringstream line;
+    line << path << ": " << check.vertices << " vertices, " << check.faces << " faces, "
+         << check.halfEdges << " half-edges: " << check.good << " good, " << check.boundary
+         << " boundary, " << check.nonManifold << " non-manifold, " << check.degenerate
+         << " degenerate, " << check.inconsistent << " inconsistent; components "
+         << check.components << ", genus ";
+    if (check.closed) {
+        line << check.genus;
+    } else {
+        line << '-';
+    }
+    return line.str();
+}
+
+std::string MeshCheckJson(const MeshCheck& check) {
+    std::ostringstream line;
+    line << "{\"path\":" << MeshCheckJsonString(check.path) << ",\"vertices\":" << check.vertices
+         << ",\"faces\":" << check.faces << ",\"halfEdges\":" << check.halfEdges
+         << ",\"good\":" << check.good << ",\"boundary\":" << check.boundary
+         << ",\"nonManifold\":" << check.nonManifold << ",\"degenerate\":" << check.degenerate
+         << ",\"inconsistent\":" << check.inconsistent << ",\"components\":" << check.components
+         << ",\"genus\":";
+    if (check.closed) {
+        line << check.genus;
+    } else {
+        line << "null";
+    }
+    line << '}';
+    return line.str();
+}
+
+std::string MeshCheckJsonString(const std::string& text) {
+    std::string quoted = "\"";
+    char escape[8];
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte == '"' || byte == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
+        if (byte < 0x20) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            quoted += escape;
+            ++i;
+            continue;
+        }
+        if (byte < 0x80) {
+            quoted += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence is copied; any other byte becomes the lone surrogate
+        // U+DC80 + byte, so a reader that knows the convention gets the file name's bytes back.
+        std::size_t length = byte >= 0xf0 && byte <= 0xf4   ? 4
+                             : byte >= 0xe0                 ? 3
+                             : byte >= 0xc2 && byte <= 0xdf ? 2
+                                                            : 0;
+        if (byte >= 0xf5) {
+            length = 0;
+        }
+        bool wellFormed = length > 0 && i + length <= text.size();
+        std::uint32_t codePoint = length == 4   ? byte & 0x07u
+                                  : length == 3 ? byte & 0x0fu
+                                                : byte & 0x1fu;
+        for (std::size_t k = 1; wellFormed && k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            wellFormed = (next & 0xc0u) == 0x80u;
+            codePoint = codePoint << 6 | (next & 0x3fu);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF are not well formed.
+        if (wellFormed &&
+            ((length == 3 && (codePoint < 0x800 || (codePoint >= 0xd800 && codePoint <= 0xdfff))) ||
+             (length == 4 && (codePoint < 0x10000 || codePoint > 0x10ffff)))) {
+            wellFormed = false;
+        }
+        if (wellFormed) {
+            quoted.append(text, i, length);
+            i += length;
+        } else {
+            std::snprintf(escape, sizeof escape, "\\u%04x", 0xdc00u + byte);
+            quoted += escape;
+            ++i;
+        }
+    }
+    quoted += '"';
+    return quoted;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+class Mesh;
+
+// What zelcheck reports about one mesh file: sizes, the six counts of the viewer's edge report,
+// the connected components and, for a closed and consistently oriented mesh, the genus.
+struct MeshCheck {
+    std::string path;
+    int vertices = 0;
+    int faces = 0;
+    int halfEdges = 0;
+    int good = 0;
+    int boundary = 0;
+    int nonManifold = 0;
+    int degenerate = 0;
+    int inconsistent = 0;
+    // Sets of faces joined through good edges; vertices of no face are not counted.
+    int components = 0;
+    // Whether the genus is known: at least one face, and every half-edge good.
+    bool closed = false;
+    // Total genus over the components, when closed.
+    int genus = 0;
+};
+
+// Reads the file (ZEL by the viewer's reader, other formats by the converter's readers in
+// memory, welded unless asked not to) and fills check; on failure sets one "Error: " line that
+// names the file.
+bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::string* message);
+
+// Builds the mesh from the arrays as the viewer does, without its report and geometry pass, and
+// fills everything but the path.
+void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+                    MeshCheck* check);
+
+// Fills components, closed and genus from a mesh whose edges are matched and whose good counts
+// are filled in.
+void MeshCheckTopology(const Mesh& mesh, MeshCheck* check);
+
+// True when the mesh has no boundary, non-manifold, degenerate or inconsistent edge.
+bool MeshCheckClean(const MeshCheck& check);
+
+// The report line, e.g. "a.zel: 4 vertices, 4 faces, 12 half-edges: 12 good, 0 boundary,
+// 0 non-manifold, 0 degenerate, 0 inconsistent; components 1, genus 0" (genus "-" when unknown).
+std::string MeshCheckText(const MeshCheck& check);
+
+// The report as one JSON object on one line, genus null when unknown.
+std::string MeshCheckJson(const MeshCheck& check);
+
+// The text as a JSON string literal, quotes included.
+std::string MeshCheckJsonString(const std::string& text);
