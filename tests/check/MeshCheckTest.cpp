@@ -89,6 +89,10 @@ TEST(MeshCheck, CountsEqualTheViewersReportForEveryEdgeClass) {
         everything = Joined(everything, data, 10.0f);
     }
     ExpectViewerCounts(everything, CheckData(everything), "all at once");
+    // the viewer's report is not printed
+    fixtures::CerrCapture capture;
+    CheckData(everything);
+    EXPECT_EQ(capture.Text(), "");
 }
 
 TEST(MeshCheck, CountsEqualTheViewersReportOnTheExamples) {
