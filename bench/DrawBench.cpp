@@ -12,6 +12,7 @@
 #include "app/MeshReader.h"
 #include "app/Scene.h"
 #include "mesh/Mesh.h"
+#include "tests/support/CerrCapture.h"
 
 namespace {
 
@@ -70,10 +71,8 @@ int main(int argc, char** argv) {
     }
     {
         // The edge report is not what is measured here.
-        std::ostringstream report;
-        std::streambuf* saved = std::cerr.rdbuf(report.rdbuf());
+        CerrCapture report;
         theMesh = new Mesh(coordinates, indices, vertexCount, faceCount);
-        std::cerr.rdbuf(saved);
     }
     delete[] coordinates;
     delete[] indices;

@@ -13,7 +13,7 @@
 
 #include "camera/Snapshot.h"
 #include "tests/support/GlWindow.h"
-#include "tests/support/TempWorkingDirectory.h"
+#include "tests/support/TempDirectory.h"
 #include "viewer/Viewer.h"
 
 // Last: the X11 headers define macros (None, Bool) that clash with GoogleTest.
@@ -113,7 +113,7 @@ protected:
     Viewer viewer;
     int menusBefore = 0;
     TempWorkingDirectory workingDirectory{"zel-commands"};
-    const std::filesystem::path& directory = workingDirectory.Path();
+    const std::filesystem::path directory = workingDirectory.Path();
 };
 
 int CommandsTest::windowId = 0;

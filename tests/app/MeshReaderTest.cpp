@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "app/MeshReader.h"
+#include "tests/support/CerrCapture.h"
+#include "tests/support/TempDirectory.h"
 
 namespace {
 
@@ -48,13 +49,12 @@ ReadResult ReadCaptured(const char* path) {
     int vertexCount = -7;
     int faceCount = -9;
 
-    std::ostringstream captured;
-    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
     ReadResult result;
-    result.ok = ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount);
-    std::cerr.rdbuf(saved);
-
-    result.errors = captured.str();
+    {
+        CerrCapture captured;
+        result.ok = ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount);
+        result.errors = captured.Text();
+    }
     result.outputsUntouched = coordinates == &coordinateSentinel && indices == &indexSentinel &&
                               vertexCount == -7 && faceCount == -9;
     if (result.ok) {
@@ -70,20 +70,11 @@ ReadResult ReadCaptured(const char* path) {
 
 class MeshReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelreaderXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-    }
-
-    void TearDown() override {
-        std::error_code error;
-        std::filesystem::remove_all(directory_, error);
-    }
+    void SetUp() override { ASSERT_FALSE(directory_.Path().empty()); }
 
     // Writes text to a file in the test's directory and returns its path.
     std::string WriteFile(const std::string& name, const std::string& text) {
-        std::string path = (directory_ / name).string();
+        std::string path = directory_.File(name);
         std::ofstream out(path, std::ios::binary);
         out << text;
         return path;
@@ -119,7 +110,7 @@ protected:
         EXPECT_EQ(result.errors, kHeaderMessage);
     }
 
-    std::filesystem::path directory_;
+    TempDirectory directory_{"zel-reader"};
 };
 
 void ExpectSquare(const ReadResult& result) {
@@ -302,7 +293,7 @@ TEST_F(MeshReaderTest, MissingPathsAndUnreadableFilesAreRefused) {
     }
     {
         SCOPED_TRACE("missing file");
-        std::string path = (directory_ / "absent.zel").string();
+        std::string path = directory_.File("absent.zel");
         ReadResult result = ReadCaptured(path.c_str());
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(result.outputsUntouched);
@@ -310,7 +301,7 @@ TEST_F(MeshReaderTest, MissingPathsAndUnreadableFilesAreRefused) {
     }
     {
         SCOPED_TRACE("directory");
-        std::string path = directory_.string();
+        std::string path = directory_.Path();
         ReadResult result = ReadCaptured(path.c_str());
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(result.outputsUntouched);
@@ -330,19 +321,17 @@ TEST_F(MeshReaderTest, OpenMeshFileKeepsAStreamThatIsAlreadyOpen) {
     std::string path = WriteFile("square.zel", kSquareFile);
     std::ifstream stream(path);
     ASSERT_TRUE(stream.is_open());
-    std::string absent = (directory_ / "absent.zel").string();
+    std::string absent = directory_.File("absent.zel");
     EXPECT_TRUE(OpenMeshFile(absent.c_str(), stream));
     std::string header;
     stream >> header;
     EXPECT_EQ(header, "ZEL");
 
     std::ifstream closed;
-    std::ostringstream captured;
-    std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
+    CerrCapture captured;
     EXPECT_FALSE(OpenMeshFile(absent.c_str(), closed));
     EXPECT_TRUE(OpenMeshFile(path.c_str(), closed));
-    std::cerr.rdbuf(saved);
-    EXPECT_EQ(captured.str(), "Error: file could not be opened for reading \"" + absent + "\"\n");
+    EXPECT_EQ(captured.Text(), "Error: file could not be opened for reading \"" + absent + "\"\n");
     EXPECT_TRUE(closed.is_open());
 }
 

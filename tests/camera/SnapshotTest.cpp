@@ -14,7 +14,7 @@
 
 #include "camera/Snapshot.h"
 #include "tests/support/GlWindow.h"
-#include "tests/support/TempWorkingDirectory.h"
+#include "tests/support/TempDirectory.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ protected:
 
     static int window;
     TempWorkingDirectory workingDirectory{"zel-snapshot"};
-    const std::filesystem::path& directory = workingDirectory.Path();
+    const std::filesystem::path directory = workingDirectory.Path();
 };
 
 int SnapshotTest::window = 0;

@@ -9,41 +9,16 @@
 #include "convert/Converter.h"
 #include "mesh/Mesh.h"
 #include "tests/convert/ConvertTestFiles.h"
+#include "tests/support/CerrCapture.h"
 
 namespace {
 
-// A ZEL file as the viewer reads it.
-struct ReadMesh {
-    bool ok = false;
-    std::vector<float> coordinates;
-    std::vector<int> indices;
-};
-
-ReadMesh ReadZel(const std::string& path) {
-    ReadMesh result;
-    float* coordinates = nullptr;
-    int* indices = nullptr;
-    int vertexCount = 0;
-    int faceCount = 0;
-    result.ok = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount);
-    if (result.ok) {
-        result.coordinates.assign(coordinates, coordinates + 3 * vertexCount);
-        result.indices.assign(indices, indices + 3 * faceCount);
-        delete[] coordinates;
-        delete[] indices;
-    }
-    return result;
-}
-
 // The edge report the viewer prints when it builds the mesh.
-std::string EdgeReport(const ReadMesh& read) {
-    testing::internal::CaptureStderr();
-    {
-        const Mesh mesh(read.coordinates.data(), read.indices.data(),
-                        static_cast<int>(read.coordinates.size() / 3),
-                        static_cast<int>(read.indices.size() / 3));
-    }
-    return testing::internal::GetCapturedStderr();
+std::string EdgeReport(const ZelMesh& read) {
+    CerrCapture captured;
+    const Mesh mesh(read.coordinates.data(), read.indices.data(), ZelMeshVertexCount(read),
+                    ZelMeshFaceCount(read));
+    return captured.Text();
 }
 
 bool Convert(const std::string& input, const std::string& output, bool weld) {
@@ -57,11 +32,11 @@ bool Convert(const std::string& input, const std::string& output, bool weld) {
 }  // namespace
 
 TEST(ConvertedMesh, StlCubeGivesThirtySixGoodEdgesInTheViewersReport) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
     ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), true));
-    const ReadMesh read = ReadZel(dir.File("cube.zel"));
-    ASSERT_TRUE(read.ok);
+    ZelMesh read;
+    ASSERT_TRUE(ZelMeshRead(dir.File("cube.zel").c_str(), &read));
     const std::string report = EdgeReport(read);
     EXPECT_NE(report.find("There are 36 edges\n36 good edges\n0 boundary edges\n"),
               std::string::npos)
@@ -69,11 +44,11 @@ TEST(ConvertedMesh, StlCubeGivesThirtySixGoodEdgesInTheViewersReport) {
 }
 
 TEST(ConvertedMesh, UnweldedStlCubeReportsEveryEdgeAsBoundary) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
     ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), false));
-    const ReadMesh read = ReadZel(dir.File("cube.zel"));
-    ASSERT_TRUE(read.ok);
+    ZelMesh read;
+    ASSERT_TRUE(ZelMeshRead(dir.File("cube.zel").c_str(), &read));
     const std::string report = EdgeReport(read);
     EXPECT_NE(report.find("There are 36 edges\n0 good edges\n36 boundary edges\n"),
               std::string::npos)
@@ -88,7 +63,7 @@ TEST(ConvertedMesh, ZelThroughObjAndBackGivesTheSameMesh) {
     //   |   / | .
     //   | /   |   .
     //   0-----1-----4
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("source.zel"),
                                "ZEL\n5 3\n"
                                "0.1 -0.333333343 1e-07\n"
@@ -97,8 +72,8 @@ TEST(ConvertedMesh, ZelThroughObjAndBackGivesTheSameMesh) {
                                "1.00000012 0.99999994 -7.49999966e-05\n"
                                "2.5 0 98765.4297\n"
                                "0 1 2\n2 1 3\n1 4 3\n"));
-    const ReadMesh source = ReadZel(dir.File("source.zel"));
-    ASSERT_TRUE(source.ok);
+    ZelMesh source;
+    ASSERT_TRUE(ZelMeshRead(dir.File("source.zel").c_str(), &source));
 
     // the test's own OBJ writer, nine digits so that no float changes on the way
     std::ostringstream obj;
@@ -115,8 +90,8 @@ TEST(ConvertedMesh, ZelThroughObjAndBackGivesTheSameMesh) {
     ASSERT_TRUE(WriteFileBytes(dir.File("mesh.obj"), obj.str()));
     ASSERT_TRUE(Convert(dir.File("mesh.obj"), dir.File("back.zel"), true));
 
-    const ReadMesh back = ReadZel(dir.File("back.zel"));
-    ASSERT_TRUE(back.ok);
+    ZelMesh back;
+    ASSERT_TRUE(ZelMeshRead(dir.File("back.zel").c_str(), &back));
     ASSERT_EQ(back.coordinates.size(), source.coordinates.size());
     for (size_t i = 0; i < source.coordinates.size(); ++i) {
         EXPECT_EQ(back.coordinates[i], source.coordinates[i]) << "coordinate " << i;

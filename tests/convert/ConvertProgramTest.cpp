@@ -40,7 +40,7 @@ TEST(ConvertProgram, UnknownOptionIsNamedWithStatusTwo) {
 }
 
 TEST(ConvertProgram, SuccessWritesTheFileAndOneSummaryLine) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
     std::string error;
     EXPECT_EQ(RunProgram({kProgram, dir.File("cube.stl"), dir.File("cube.zel")}, &error), 0);
@@ -57,7 +57,7 @@ TEST(ConvertProgram, SuccessWritesTheFileAndOneSummaryLine) {
 }
 
 TEST(ConvertProgram, FailuresPrintOneLineWithStatusOneAndWriteNothing) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("noise.stl"), "solid x\nthis is not stl\n"));
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
     const std::vector<std::vector<std::string>> failing = {
@@ -75,7 +75,7 @@ TEST(ConvertProgram, FailuresPrintOneLineWithStatusOneAndWriteNothing) {
 }
 
 TEST(ConvertProgram, MeshTheViewerWouldRefuseIsNotWritten) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("far.obj"), "v 0 0 0\nv 2e9 0 0\nv 0 1 0\nf 1 2 3\n"));
     std::string error;
     EXPECT_EQ(RunProgram({kProgram, dir.File("far.obj"), dir.File("far.zel")}, &error), 1);

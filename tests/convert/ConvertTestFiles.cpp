@@ -1,7 +1,6 @@
 #include "tests/convert/ConvertTestFiles.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,10 +14,6 @@
 #include <utility>
 
 namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-    return std::remove(path);
-}
 
 // Binary files are written little-endian, as the host stores them.
 template <typename T>
@@ -53,22 +48,6 @@ std::string Base64(const std::string& bytes) {
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/zelconvert-test-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    path = made != nullptr ? made : "";
-}
-
-TempDir::~TempDir() {
-    if (!path.empty()) {
-        ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-    }
-}
-
-std::string TempDir::File(const std::string& name) const {
-    return path + "/" + name;
-}
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

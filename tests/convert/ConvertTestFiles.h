@@ -4,20 +4,7 @@
 #include <vector>
 
 #include "app/ZelMesh.h"
-
-// A fresh directory under /tmp, removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Path of a file with the given name inside the directory.
-    std::string File(const std::string& name) const;
-
-    std::string path;  // the directory itself
-};
+#include "tests/support/TempDirectory.h"
 
 // Writes bytes to a file, replacing it; false when it cannot be written.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);

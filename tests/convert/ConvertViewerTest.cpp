@@ -46,7 +46,7 @@ int WaitOrKill(pid_t child, std::chrono::seconds limit) {
 }  // namespace
 
 TEST(ConvertViewer, ViewerOpensAConvertedStlAndEndsOnEscape) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
     std::string error;
     ASSERT_EQ(RunProgram({kConverter, dir.File("cube.stl"), dir.File("cube.zel")}, &error), 0)

@@ -18,7 +18,7 @@ struct Imported {
     std::string message;
 };
 
-Imported ImportFile(const TempDir& dir, const std::string& name, const std::string& bytes,
+Imported ImportFile(const TempDirectory& dir, const std::string& name, const std::string& bytes,
                     bool weld = true) {
     Imported result;
     if (!WriteFileBytes(dir.File(name), bytes)) {
@@ -55,7 +55,7 @@ void ExpectWeldedUnitCube(const Imported& imported) {
 }  // namespace
 
 TEST(ConvertFormats, BinaryStlCubeWeldsTwelveTrianglesToEightVertices) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "cube.stl", CubeBinaryStl());
     ExpectWeldedUnitCube(imported);
     EXPECT_EQ(imported.summary.verticesBefore, 36);
@@ -64,14 +64,14 @@ TEST(ConvertFormats, BinaryStlCubeWeldsTwelveTrianglesToEightVertices) {
 }
 
 TEST(ConvertFormats, AsciiStlCubeWeldsToEightVertices) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "cube.stl", CubeAsciiStl());
     ExpectWeldedUnitCube(imported);
     EXPECT_EQ(imported.summary.verticesBefore, 36);
 }
 
 TEST(ConvertFormats, ObjCubeWithNormalAndTextureSeamsWeldsToEightVertices) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "cube.obj", CubeObjWithSeams());
     ExpectWeldedUnitCube(imported);
     EXPECT_GT(imported.summary.verticesBefore, 8);
@@ -79,7 +79,7 @@ TEST(ConvertFormats, ObjCubeWithNormalAndTextureSeamsWeldsToEightVertices) {
 }
 
 TEST(ConvertFormats, PlyCubesInAsciiAndBinaryTriangulateAndWeld) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported ascii = ImportFile(dir, "ascii.ply", CubeAsciiPly());
     ExpectWeldedUnitCube(ascii);
     const Imported binary = ImportFile(dir, "binary.ply", CubeBinaryPly());
@@ -89,12 +89,12 @@ TEST(ConvertFormats, PlyCubesInAsciiAndBinaryTriangulateAndWeld) {
 }
 
 TEST(ConvertFormats, OffCubeTriangulatesAndWelds) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectWeldedUnitCube(ImportFile(dir, "cube.off", CubeOff()));
 }
 
 TEST(ConvertFormats, GltfMeshesComeInFileOrderEachMovedByItsNode) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "two.gltf", TwoMeshGltf());
     ASSERT_TRUE(imported.ok) << imported.message;
     EXPECT_EQ(imported.summary.meshCount, 2);
@@ -113,7 +113,7 @@ TEST(ConvertFormats, GltfMeshesComeInFileOrderEachMovedByItsNode) {
 TEST(ConvertFormats, NestedNodeTransformsComposeParentFirstAndInstancesRepeat) {
     // node 0 moves by (1,0,0) and holds node 1, which doubles mesh 0; node 2 places mesh 0 again
     // as it is; mesh 1 is used by no node and so is not part of the scene
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported =
         ImportFile(dir, "nested.gltf",
                    GltfWithNodes(R"([{"translation": [1, 0, 0], "children": [1]},
@@ -133,7 +133,7 @@ TEST(ConvertFormats, NestedNodeTransformsComposeParentFirstAndInstancesRepeat) {
 }
 
 TEST(ConvertFormats, ColladaQuadIsTriangulatedAndMovedByItsNode) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "square.dae", TranslatedSquareCollada());
     ASSERT_TRUE(imported.ok) << imported.message;
     EXPECT_EQ(ZelMeshFaceCount(imported.mesh), 2);
@@ -148,7 +148,7 @@ TEST(ConvertFormats, ColladaQuadIsTriangulatedAndMovedByItsNode) {
 }
 
 TEST(ConvertWeldOption, NoWeldKeepsTheImportersVertices) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "cube.stl", CubeBinaryStl(), false);
     ASSERT_TRUE(imported.ok) << imported.message;
     EXPECT_EQ(ZelMeshVertexCount(imported.mesh), 36);
@@ -160,7 +160,7 @@ TEST(ConvertWeldOption, NoWeldKeepsTheImportersVertices) {
 }
 
 TEST(ConvertDropping, PointsAndLinesAreDroppedAndCounted) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string obj =
         "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\n"
         "f 1 2 3\np 4\nl 1 4\nl 2 4\n";
@@ -190,19 +190,19 @@ TEST(ConvertSummaryLine, NamesFormatMeshesVerticesFacesAndDropped) {
 }
 
 TEST(ConvertErrors, UnreadableInputsAreNamed) {
-    TempDir dir;
+    TempDirectory dir;
     ZelMesh mesh;
     ConvertSummary summary;
     std::string message;
     EXPECT_FALSE(ConvertImport(dir.File("absent.stl"), true, &mesh, &summary, &message));
     EXPECT_NE(message.find("cannot read \"" + dir.File("absent.stl") + "\""), std::string::npos)
         << message;
-    EXPECT_FALSE(ConvertImport(dir.path, true, &mesh, &summary, &message));
+    EXPECT_FALSE(ConvertImport(dir.Path(), true, &mesh, &summary, &message));
     EXPECT_NE(message.find("directory"), std::string::npos) << message;
 }
 
 TEST(ConvertErrors, RejectedFormatGivesTheImportersMessageOnOneLine) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "noise.xyz", "not a mesh\nat all\n");
     EXPECT_FALSE(imported.ok);
     EXPECT_NE(imported.message.find("cannot import"), std::string::npos) << imported.message;
@@ -210,14 +210,14 @@ TEST(ConvertErrors, RejectedFormatGivesTheImportersMessageOnOneLine) {
 }
 
 TEST(ConvertErrors, FileWithoutTrianglesIsRefused) {
-    TempDir dir;
+    TempDirectory dir;
     const Imported imported = ImportFile(dir, "lines.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n");
     EXPECT_FALSE(imported.ok);
     EXPECT_NE(imported.message.find("no triangles"), std::string::npos) << imported.message;
 }
 
 TEST(ConvertErrors, CornerOutsideTheVerticesIsRefusedNotWritten) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string ply =
         "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
         "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
@@ -230,7 +230,7 @@ TEST(ConvertErrors, CornerOutsideTheVerticesIsRefusedNotWritten) {
 
 TEST(ConvertErrors, PositionThatIsNotANumberIsRefused) {
     // a NaN coordinate would end the viewer's number extraction and misread the rest of the file
-    TempDir dir;
+    TempDirectory dir;
     std::string ply =
         "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
         "property float y\nproperty float z\nelement face 1\n"
@@ -247,7 +247,7 @@ TEST(ConvertErrors, PositionThatIsNotANumberIsRefused) {
 }
 
 TEST(ConvertErrors, FailedConversionLeavesTheOldOutputAlone) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("out.zel"), "old content"));
     ASSERT_TRUE(WriteFileBytes(dir.File("lines.obj"), "v 0 0 0\nv 1 0 0\nl 1 2\n"));
     ConvertSummary summary;

@@ -15,6 +15,7 @@
 #include "app/ZelMesh.h"
 #include "convert/Weld.h"
 #include "tests/convert/ConvertTestFiles.h"
+#include "tests/support/CerrCapture.h"
 
 namespace {
 
@@ -163,14 +164,14 @@ TEST(ZelMeshText, ReadsBackAsTheSameFloatsAndCorners) {
 }
 
 TEST(ZelMeshWrite, WritesTheTextAndLeavesNoTemporaryBehind) {
-    TempDir dir;
+    TempDirectory dir;
     const ZelMesh mesh = CubeMesh();
     std::string message;
     ASSERT_TRUE(ZelMeshWrite(mesh, dir.File("cube.zel"), &message)) << message;
     std::string expected;
     ZelMeshAppendText(mesh, &expected);
     EXPECT_EQ(ReadFileBytes(dir.File("cube.zel")), expected);
-    EXPECT_EQ(EntriesIn(dir.path), 1);
+    EXPECT_EQ(EntriesIn(dir.Path()), 1);
 
     // readable by others as a plain new file would be, not private like a temporary
     struct stat status;
@@ -181,7 +182,7 @@ TEST(ZelMeshWrite, WritesTheTextAndLeavesNoTemporaryBehind) {
 }
 
 TEST(ZelMeshWrite, ReplacesAnExistingFileWhole) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string path = dir.File("out.zel");
     ASSERT_TRUE(WriteFileBytes(path, std::string(100000, 'x')));
     std::string message;
@@ -192,7 +193,7 @@ TEST(ZelMeshWrite, ReplacesAnExistingFileWhole) {
 }
 
 TEST(ZelMeshWrite, FailureNamesThePathAndLeavesNothingBehind) {
-    TempDir dir;
+    TempDirectory dir;
     std::string message;
     EXPECT_FALSE(ZelMeshWrite(CubeMesh(), dir.File("missing/out.zel"), &message));
     EXPECT_NE(message.find("missing/out.zel"), std::string::npos) << message;
@@ -205,11 +206,11 @@ TEST(ZelMeshWrite, FailureNamesThePathAndLeavesNothingBehind) {
     EXPECT_FALSE(ZelMeshWrite(CubeMesh(), dir.File("taken.zel"), &message));
     EXPECT_NE(message.find("taken.zel"), std::string::npos) << message;
     EXPECT_EQ(ReadFileBytes(dir.File("taken.zel/inside")), "keep");
-    EXPECT_EQ(EntriesIn(dir.path), 1);
+    EXPECT_EQ(EntriesIn(dir.Path()), 1);
 }
 
 TEST(ZelMeshWrite, RefusesExactlyWhatTheReaderRefuses) {
-    TempDir dir;
+    TempDirectory dir;
     const float kJustOver = std::nextafter(kMaxCoordinate, std::numeric_limits<float>::infinity());
     const float kValues[] = {kMaxCoordinate, -kMaxCoordinate, kJustOver, -kJustOver, 2e9f,
                              std::numeric_limits<float>::infinity(),
@@ -230,10 +231,12 @@ TEST(ZelMeshWrite, RefusesExactlyWhatTheReaderRefuses) {
         std::string text;
         ZelMeshAppendText(meshes[i], &text);
         ASSERT_TRUE(WriteFileBytes(dir.File("raw.zel"), text));
-        testing::internal::CaptureStderr();
         ZelMesh read;
-        const bool readerAccepts = ZelMeshRead(dir.File("raw.zel").c_str(), &read);
-        testing::internal::GetCapturedStderr();
+        bool readerAccepts = false;
+        {
+            CerrCapture quiet;
+            readerAccepts = ZelMeshRead(dir.File("raw.zel").c_str(), &read);
+        }
 
         std::string message;
         const std::string path = dir.File("checked" + std::to_string(i) + ".zel");

@@ -46,7 +46,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 // Runs the program on one path with a display and checks the refusal: exact standard error,
 // nothing on standard output, status 2, and no window left on the screen.
-void ExpectRefused(const TempDir& dir, const std::string& path, const std::string& err) {
+void ExpectRefused(const TempDirectory& dir, const std::string& path, const std::string& err) {
     ViewerProcess program(dir.Path());
     ASSERT_TRUE(program.Start({"-file", path}));
     ProcessResult result = program.Wait(kRunTimeoutMs);
@@ -100,7 +100,7 @@ protected:
         EXPECT_FALSE(ViewerWindowShown());
     }
 
-    TempDir dir;
+    TempDirectory dir;
 };
 
 }  // namespace

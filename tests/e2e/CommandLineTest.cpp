@@ -29,7 +29,7 @@ struct Run {
     std::string err;
 };
 
-Run RunWithoutDisplay(const TempDir& dir, const std::vector<std::string>& args) {
+Run RunWithoutDisplay(const TempDirectory& dir, const std::vector<std::string>& args) {
     ViewerProcess program(dir.Path());
     Run run;
     if (!program.Start(args, false)) {
@@ -64,19 +64,19 @@ const char* const kTetrahedron =
 }  // namespace
 
 TEST(CommandLine, WithoutArgumentsPrintsUsageAndEndsWithStatusZero) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {}), 0, kUsage);
 }
 
 TEST(CommandLine, FileFlagWithoutValueNamesNoFile) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {"-file"}), 0, kUsage);
     // A value consumed by an earlier "-file" does not make a trailing one complete.
     ExpectRun(RunWithoutDisplay(dir, {"-y", "-file"}), 0, "Argument unknown: -y\n" + kUsage);
 }
 
 TEST(CommandLine, ArgumentsOtherThanTheFileFlagAreReportedEachInTurn) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {"a.zel"}), 0, "Argument unknown: a.zel\n" + kUsage);
     // The flag is compared exactly, case included.
     ExpectRun(RunWithoutDisplay(dir, {"-FILE", "a.zel"}), 0,
@@ -87,19 +87,19 @@ TEST(CommandLine, ArgumentsOtherThanTheFileFlagAreReportedEachInTurn) {
 }
 
 TEST(CommandLine, UnknownArgumentDoesNotStopTheFileBeingRead) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {"-x", "-file", "a.zel"}), 2,
               "Argument unknown: -x\n" + CannotOpen("a.zel"));
 }
 
 TEST(CommandLine, LastFileFlagWithAValueWins) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {"-file", "a.zel", "-file", "b.zel"}), 2, CannotOpen("b.zel"));
     ExpectRun(RunWithoutDisplay(dir, {"-file", "a.zel", "-file"}), 2, CannotOpen("a.zel"));
 }
 
 TEST(CommandLine, UnreadableMeshEndsWithStatusTwoBeforeAnyWindow) {
-    TempDir dir;
+    TempDirectory dir;
     ExpectRun(RunWithoutDisplay(dir, {"-file", "missing.zel"}), 2, CannotOpen("missing.zel"));
 
     std::ofstream(dir.File("lower.zel")) << "zel\n0 0\n";
@@ -108,7 +108,7 @@ TEST(CommandLine, UnreadableMeshEndsWithStatusTwoBeforeAnyWindow) {
 }
 
 TEST(CommandLine, LongPathIsKeptWhole) {
-    TempDir dir;
+    TempDirectory dir;
     std::string path =
         dir.Path() + "/" + std::string(200, 'd') + "/" + std::string(200, 'f') + ".zel";
     ExpectRun(RunWithoutDisplay(dir, {"-file", path}), 2, CannotOpen(path));
@@ -116,7 +116,7 @@ TEST(CommandLine, LongPathIsKeptWhole) {
 
 TEST(CommandLine, FileFlagTwiceReadsAFileNamedLikeTheFlag) {
     ASSERT_TRUE(UseOwnDisplay()) << "could not start a private Xvfb server";
-    TempDir dir;
+    TempDirectory dir;
     std::ofstream(dir.File("-file")) << kTetrahedron;
 
     ViewerProcess program(dir.Path());

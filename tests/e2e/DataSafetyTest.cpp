@@ -121,7 +121,7 @@ protected:
         ExpectEscapeEndsWithStatusOne(program, window, kExitTimeoutMs);
     }
 
-    TempDir dir;
+    TempDirectory dir;
     ViewerProcess program{dir.Path()};
     std::string window;
     WindowGeometry frame;
@@ -242,7 +242,7 @@ TEST_F(DataSafety, SnapshotTakenJustBeforeEscapeIsComplete) {
 
 TEST(DataSafetyOnFullDisk, SnapshotThatCannotBeWrittenWholeIsRemoved) {
     ASSERT_TRUE(UseOwnDisplay()) << "could not start a private Xvfb server";
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_NE(dir.Path(), "");
     SizeLimitedViewer program;
     // Far below the 786,447 bytes of a 512 x 512 image.

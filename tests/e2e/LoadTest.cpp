@@ -20,7 +20,7 @@ constexpr int kExitTimeoutMs = 120000;
 
 TEST(Load, TwoMillionFaceTorusOpensTurnsAndEndsOnEscape) {
     ASSERT_TRUE(UseOwnDisplay()) << "could not start a private Xvfb server";
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_NE(dir.Path(), "");
     std::string mesh = dir.File("big.zel");
     int status = -1;

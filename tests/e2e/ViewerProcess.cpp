@@ -44,20 +44,6 @@ int pointerY = 0;
 
 }  // namespace
 
-TempDir::TempDir() {
-    char pattern[] = "/tmp/zel-e2e-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) {
-        path = pattern;
-    }
-}
-
-TempDir::~TempDir() {
-    if (!path.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-}
-
 ViewerProcess::ViewerProcess(const std::string& directory) : workDir(directory) {}
 
 ViewerProcess::~ViewerProcess() {

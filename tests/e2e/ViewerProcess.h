@@ -8,22 +8,7 @@
 #include <string>
 #include <vector>
 
-// A fresh directory under /tmp, removed with its contents when the object goes away.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Absolute path of the directory ("" when it could not be created).
-    const std::string& Path() const { return path; }
-    // Absolute path of a file inside the directory.
-    std::string File(const std::string& name) const { return path + "/" + name; }
-
-private:
-    std::string path;
-};
+#include "tests/support/TempDirectory.h"
 
 // How a run of the program ended.
 struct ProcessResult {

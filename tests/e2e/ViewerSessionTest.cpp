@@ -99,7 +99,7 @@ protected:
         ExpectEscapeEndsWithStatusOne(program, window, kExitTimeoutMs);
     }
 
-    TempDir dir;
+    TempDirectory dir;
     ViewerProcess program{dir.Path()};
     std::string window;
     WindowGeometry frame;

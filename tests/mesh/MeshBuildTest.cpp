@@ -14,12 +14,11 @@ namespace {
 
 using fixtures::Build;
 using fixtures::EdgeCounts;
-using fixtures::MeshData;
 using fixtures::ParseReport;
 
 struct ExpectedCounts {
     const char* name;
-    MeshData data;
+    ZelMesh data;
     EdgeCounts counts;
 };
 
@@ -107,7 +106,7 @@ TEST(MeshBuild, ReportIsSixExactLines) {
 }
 
 TEST(MeshBuild, EmptyMeshLeavesNoVertexWithHalfEdge) {
-    fixtures::BuiltMesh built = Build(MeshData{{1, 2, 3, 4, 5, 6}, {}});
+    fixtures::BuiltMesh built = Build(ZelMesh{{1, 2, 3, 4, 5, 6}, {}});
     ASSERT_EQ(built.mesh->vertices.size(), 2u);
     for (const MeshVertex* v : built.mesh->vertices) {
         EXPECT_EQ(v->halfEdge, nullptr);
@@ -118,7 +117,7 @@ TEST(MeshBuild, EmptyMeshLeavesNoVertexWithHalfEdge) {
 }
 
 TEST(MeshBuild, ElementsFollowInputOrder) {
-    MeshData data = fixtures::Tetrahedron();
+    ZelMesh data = fixtures::Tetrahedron();
     fixtures::BuiltMesh built = Build(data);
     const Mesh& mesh = *built.mesh;
     EXPECT_EQ(mesh.maxVertexId, 3);
@@ -183,7 +182,7 @@ TEST(MeshBuild, RandomSoupsMatchDirectCountsAndSumToTotal) {
     for (int round = 0; round < 200; ++round) {
         int vertexCount = 3 + static_cast<int>(random() % 6);
         int faceCount = static_cast<int>(random() % 30);
-        MeshData data;
+        ZelMesh data;
         for (int i = 0; i < 3 * vertexCount; ++i) {
             data.coordinates.push_back(static_cast<float>(random() % 100) / 10.0f);
         }
@@ -210,7 +209,7 @@ TEST(MeshBuild, MatchingAgainRecomputesAndReportsTheSame) {
     Mesh& mesh = *built.mesh;
     std::string report;
     {
-        fixtures::CerrCapture capture;
+        CerrCapture capture;
         EXPECT_TRUE(mesh.MatchEdges());
         report = capture.Text();
     }

@@ -15,7 +15,6 @@
 namespace {
 
 using fixtures::EdgeCounts;
-using fixtures::MeshData;
 
 struct Vec3d {
     double x = 0.0;
@@ -58,8 +57,8 @@ struct Reference {
     Vec3 boundsMax{-1e10f, -1e10f, -1e10f};
 };
 
-Reference ComputeReference(const MeshData& data) {
-    const int vertexCount = data.VertexCount();
+Reference ComputeReference(const ZelMesh& data) {
+    const int vertexCount = ZelMeshVertexCount(data);
     const int halfEdgeCount = static_cast<int>(data.indices.size());
     Reference r;
     auto position = [&data](int v) {
@@ -117,7 +116,7 @@ Reference ComputeReference(const MeshData& data) {
     }
 
     // faces: lengths, degeneracy, normals from the two unit edge vectors of corners 1 and 2
-    const int faceCount = data.FaceCount();
+    const int faceCount = ZelMeshFaceCount(data);
     r.length.resize(static_cast<std::size_t>(halfEdgeCount));
     for (int h = 0; h < halfEdgeCount; ++h) {
         Vec3d d = Sub(position(end(h)), position(start(h)));
@@ -198,7 +197,7 @@ void ExpectNear(const Vec3& actual, const Vec3d& expected, double tolerance, con
 }
 
 // Builds the mesh and compares every reported count, link, flag and value with the reference.
-void ExpectMatchesReference(const MeshData& data, const char* name) {
+void ExpectMatchesReference(const ZelMesh& data, const char* name) {
     SCOPED_TRACE(name);
     fixtures::BuiltMesh built = fixtures::Build(data);
     const Mesh& mesh = *built.mesh;
@@ -254,7 +253,7 @@ void ExpectMatchesReference(const MeshData& data, const char* name) {
     EXPECT_EQ(mesh.boundsMax.z, r.boundsMax.z);
     ExpectNear(mesh.centroid, r.centroid, 1e-3, "centroid", 0);
     double radius = 0.0;
-    for (int v = 0; v < data.VertexCount(); ++v) {
+    for (int v = 0; v < ZelMeshVertexCount(data); ++v) {
         const float* p = &data.coordinates[3 * static_cast<std::size_t>(v)];
         Vec3d d{mesh.centroid.x - double(p[0]), mesh.centroid.y - double(p[1]),
                 mesh.centroid.z - double(p[2])};
@@ -265,7 +264,7 @@ void ExpectMatchesReference(const MeshData& data, const char* name) {
 
 TEST(MeshEquivalence, SmallMeshesMatchTheStraightforwardValues) {
     // Meshes whose faces have three distinct corners, so every fan is a plain flood fill.
-    const std::pair<const char*, MeshData> cases[] = {
+    const std::pair<const char*, ZelMesh> cases[] = {
         {"empty", fixtures::Empty()},
         {"single triangle", fixtures::SingleTriangle()},
         {"square", fixtures::Square()},
@@ -299,7 +298,7 @@ TEST(MeshEquivalence, RealSizedToriMatchTheStraightforwardValues) {
 TEST(MeshEquivalence, DegenerateFacesReportAndFlagLikeTheStraightforwardCount) {
     // Faces with repeated corners: counts, twins and flags only (a fan with such a face is not a
     // plain flood fill).
-    for (const MeshData& data : {fixtures::DegenerateAab(), fixtures::DegenerateAaa()}) {
+    for (const ZelMesh& data : {fixtures::DegenerateAab(), fixtures::DegenerateAaa()}) {
         fixtures::BuiltMesh built = fixtures::Build(data);
         const Reference r = ComputeReference(data);
         EdgeCounts counts = fixtures::ParseReport(built.report);

@@ -10,19 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "app/ZelMesh.h"
 #include "mesh/Mesh.h"
+#include "tests/support/CerrCapture.h"
+#include "tools/MeshGenerator.h"
 
 // Small meshes built in code, the report they print, and a connectivity validator.
 namespace fixtures {
-
-// Input arrays as the reader would hand them over.
-struct MeshData {
-    std::vector<float> coordinates;
-    std::vector<int> indices;
-
-    int VertexCount() const { return static_cast<int>(coordinates.size() / 3); }
-    int FaceCount() const { return static_cast<int>(indices.size() / 3); }
-};
 
 // The six counts of an edge report.
 struct EdgeCounts {
@@ -32,20 +26,6 @@ struct EdgeCounts {
     int nonManifold = -1;
     int degenerate = -1;
     int inconsistent = -1;
-};
-
-// Redirects std::cerr into a string for the lifetime of the object.
-class CerrCapture {
-public:
-    CerrCapture() : saved_(std::cerr.rdbuf(stream_.rdbuf())) {}
-    ~CerrCapture() { std::cerr.rdbuf(saved_); }
-    CerrCapture(const CerrCapture&) = delete;
-    CerrCapture& operator=(const CerrCapture&) = delete;
-    std::string Text() const { return stream_.str(); }
-
-private:
-    std::ostringstream stream_;
-    std::streambuf* saved_;
 };
 
 // Checks every pointer invariant of a built mesh.
@@ -112,12 +92,12 @@ struct BuiltMesh {
 };
 
 // Builds the mesh with std::cerr captured and validates its connectivity.
-inline BuiltMesh Build(const MeshData& data) {
+inline BuiltMesh Build(const ZelMesh& data) {
     BuiltMesh built;
     {
         CerrCapture capture;
         built.mesh = std::make_unique<Mesh>(data.coordinates.data(), data.indices.data(),
-                                            data.VertexCount(), data.FaceCount());
+                                            ZelMeshVertexCount(data), ZelMeshFaceCount(data));
         built.report = capture.Text();
     }
     EXPECT_TRUE(ValidateConnectivity(*built.mesh));
@@ -180,49 +160,49 @@ inline Face* FaceAt(const Mesh& mesh, int id) {
 }
 
 // No vertices, no faces.
-inline MeshData Empty() {
+inline ZelMesh Empty() {
     return {};
 }
 
 //  2
 //  | \        corners counter-clockwise seen from +z
 //  0---1
-inline MeshData SingleTriangle() {
+inline ZelMesh SingleTriangle() {
     return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}};
 }
 
 //  1
 //  | \        same triangle, corners listed clockwise
 //  0---2
-inline MeshData ClockwiseTriangle() {
+inline ZelMesh ClockwiseTriangle() {
     return {{0, 0, 0, 0, 1, 0, 1, 0, 0}, {0, 1, 2}};
 }
 
 //  3---2
 //  | / |      two coplanar faces sharing the diagonal 0-2
 //  0---1
-inline MeshData Square() {
+inline ZelMesh Square() {
     return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 3}};
 }
 
 //  3---2
 //  | \ |      both faces run along 2 -> 0: inconsistent winding
 //  0---1
-inline MeshData InconsistentPair() {
+inline ZelMesh InconsistentPair() {
     return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 2, 0, 3}};
 }
 
 //  2
 //  | \        the single triangle listed twice with the same corner order
 //  0---1
-inline MeshData DuplicateTriangle() {
+inline ZelMesh DuplicateTriangle() {
     return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2, 0, 1, 2}};
 }
 
 //  2
 //  | \        the single triangle listed once in each winding
 //  0---1
-inline MeshData OppositeTriangles() {
+inline ZelMesh OppositeTriangles() {
     return {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 1}};
 }
 
@@ -231,7 +211,7 @@ inline MeshData OppositeTriangles() {
 //    0---1    three faces on the edge 0-1
 //     \ /
 //      3
-inline MeshData Fin() {
+inline ZelMesh Fin() {
     return {{0, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0.5f, -1, 0, 0.5f, 0, 1}, {0, 1, 2, 1, 0, 3, 0, 1, 4}};
 }
 
@@ -240,30 +220,30 @@ inline MeshData Fin() {
 //    0---1    face (0, 1, 2) in the x-z plane, face (1, 0, 3) in the x-y plane,
 //     \       meeting at a right angle along 0-1
 //      3 (y = 1)
-inline MeshData RightAngle() {
+inline ZelMesh RightAngle() {
     return {{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 1, 0, 3}};
 }
 
 // Regular tetrahedron on alternate corners of the cube [-1, 1]^3, faces wound outwards:
 //   0 (1, 1, 1), 1 (1, -1, -1), 2 (-1, 1, -1), 3 (-1, -1, 1)
-inline MeshData Tetrahedron() {
+inline ZelMesh Tetrahedron() {
     return {{1, 1, 1, 1, -1, -1, -1, 1, -1, -1, -1, 1}, {0, 1, 2, 0, 3, 1, 0, 2, 3, 1, 3, 2}};
 }
 
 //  a=0 ---- b=1   one face with corners (a, a, b)
-inline MeshData DegenerateAab() {
+inline ZelMesh DegenerateAab() {
     return {{0, 0, 0, 1, 0, 0}, {0, 0, 1}};
 }
 
 //  a=0            one face with corners (a, a, a)
-inline MeshData DegenerateAaa() {
+inline ZelMesh DegenerateAaa() {
     return {{2, 3, 4}, {0, 0, 0}};
 }
 
 //  2
 //  | \        3 (5, 5, 5), used by no face
 //  0---1
-inline MeshData UnusedVertex() {
+inline ZelMesh UnusedVertex() {
     return {{0, 0, 0, 1, 0, 0, 0, 1, 0, 5, 5, 5}, {0, 1, 2}};
 }
 
@@ -272,8 +252,8 @@ inline MeshData UnusedVertex() {
 //  4---0---1      faces (0, i, i + 1), i = 1 ... 6, wrapping to 1
 //   \ / \ /
 //    5---6
-inline MeshData HexagonFan() {
-    MeshData data;
+inline ZelMesh HexagonFan() {
+    ZelMesh data;
     data.coordinates = {0, 0, 0};
     for (int i = 0; i < 6; ++i) {
         float angle = static_cast<float>(i) * 3.14159265f / 3.0f;
@@ -290,7 +270,7 @@ inline MeshData HexagonFan() {
 //  4   |      (0, 1, 2), (0, 2, 3), (0, 3, 4)
 //   \  |
 //    0-1
-inline MeshData OpenFan() {
+inline ZelMesh OpenFan() {
     return {{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 0.5f, 0}, {0, 1, 2, 0, 2, 3, 0, 3, 4}};
 }
 
@@ -300,51 +280,20 @@ inline MeshData OpenFan() {
 //      0------------4     \     (0, 1, 2), (0, 2, 3) flat in z = 0,
 //      |                         (0, 4, 5), (0, 5, 6) tilted up towards z = 1
 //      1
-inline MeshData TwoFans() {
+inline ZelMesh TwoFans() {
     return {{0, 0, 0, 0, -1, 0, 1, 0, 0, 0, 1, 0, -1, 0, 0, -1, 0, 1, -1, 1, 1},
             {0, 1, 2, 0, 2, 3, 0, 4, 5, 0, 5, 6}};
 }
 
-//      j+1 d---c        a torus round the z axis: around x across quads, vertex (i, j) at
-//          | / |        angle i round the ring and j round the tube, each quad (a, b, c),
-//        j a---b        (a, c, d), counter-clockwise seen from outside. open leaves out the
-//          i  i+1       last strip round the tube (two rims); fins adds a third face with its
-//                       own apex on every edge a-b of every fourth ring (non-manifold edges).
-inline MeshData Torus(int around, int across, bool open = false, bool fins = false) {
-    MeshData data;
-    auto vertex = [across, around](int i, int j) { return (i % around) * across + j % across; };
-    auto add = [&data](double x, double y, double z) {
-        data.coordinates.insert(
-            data.coordinates.end(),
-            {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
-    };
-    const double kTwoPi = 6.283185307179586;
-    for (int i = 0; i < around; ++i) {
-        for (int j = 0; j < across; ++j) {
-            double u = kTwoPi * i / around;
-            double v = kTwoPi * j / across;
-            double ring = 3.0 + std::cos(v);
-            add(ring * std::cos(u), ring * std::sin(u), std::sin(v));
-        }
-    }
-    for (int i = 0; i < around; ++i) {
-        for (int j = 0; j < (open ? across - 1 : across); ++j) {
-            int a = vertex(i, j);
-            int b = vertex(i + 1, j);
-            int c = vertex(i + 1, j + 1);
-            int d = vertex(i, j + 1);
-            data.indices.insert(data.indices.end(), {a, b, c, a, c, d});
-        }
-    }
-    for (int j = 0; fins && j < across; j += 4) {
-        for (int i = 0; i < around; ++i) {
-            double u = kTwoPi * (i + 0.5) / around;
-            double v = kTwoPi * j / across;
-            double ring = 3.0 + 1.5 * std::cos(v);
-            int apex = data.VertexCount();
-            add(ring * std::cos(u), ring * std::sin(u), 1.5 * std::sin(v));
-            data.indices.insert(data.indices.end(), {vertex(i, j), vertex(i + 1, j), apex});
-        }
+// zelgen's torus of around x across quads (see ZelMeshAddTorus); open leaves out the last strip
+// round the tube (two rims); fins adds a third face with its own apex on every edge of every
+// fourth ring (non-manifold edges).
+inline ZelMesh Torus(int around, int across, bool open = false, bool fins = false) {
+    ZelMesh data;
+    const TorusGrid grid{around, across};
+    ZelMeshAddTorus(data, grid, open);
+    if (fins) {
+        ZelMeshAddTorusFins(data, grid);
     }
     return data;
 }

@@ -10,7 +10,6 @@ namespace {
 
 using fixtures::Build;
 using fixtures::FaceAt;
-using fixtures::MeshData;
 using fixtures::VertexAt;
 
 constexpr float kTolerance = 1e-6f;
@@ -78,7 +77,7 @@ TEST(MeshGeometry, ClockwiseTriangleFacesAway) {
 }
 
 TEST(MeshGeometry, PlaneOffsetIsTheFacesDistanceAlongItsNormal) {
-    MeshData data = fixtures::SingleTriangle();
+    ZelMesh data = fixtures::SingleTriangle();
     for (std::size_t i = 2; i < data.coordinates.size(); i += 3) {
         data.coordinates[i] = 2.5f;
     }
@@ -186,7 +185,7 @@ TEST(MeshGeometry, FaceWithThreeEqualCornersIsFullyDegenerateWithZeroNormals) {
 
 TEST(MeshGeometry, CoincidentCornersGiveZeroNormalWithoutNaN) {
     // Distinct vertex numbers at one position: zero length, but not flagged degenerate.
-    fixtures::BuiltMesh built = Build(MeshData{{0, 0, 0, 0, 0, 0, 1, 0, 0}, {0, 1, 2}});
+    fixtures::BuiltMesh built = Build(ZelMesh{{0, 0, 0, 0, 0, 0, 1, 0, 0}, {0, 1, 2}});
     const Face* face = FaceAt(*built.mesh, 0);
     EXPECT_EQ(face->degeneracy, 0);
     EXPECT_EQ(face->halfEdges[0]->length, 0.0f);
@@ -224,7 +223,7 @@ TEST(MeshGeometry, EmptyMeshKeepsStartBoundsAndZeroRadius) {
 
 TEST(MeshGeometry, ZeroAreaCentroidIsTheVertexMean) {
     // Collinear corners and an unused vertex: no area anywhere.
-    fixtures::BuiltMesh built = Build(MeshData{{0, 0, 0, 1, 0, 0, 2, 0, 0, 1, 4, 0}, {0, 1, 2}});
+    fixtures::BuiltMesh built = Build(ZelMesh{{0, 0, 0, 1, 0, 0, 2, 0, 0, 1, 4, 0}, {0, 1, 2}});
     const Mesh& mesh = *built.mesh;
     ExpectVec3Near(mesh.centroid, 1, 1, 0, "centroid");
     EXPECT_NEAR(mesh.radius, 3.0f, kTolerance);
@@ -234,7 +233,7 @@ TEST(MeshGeometry, ZeroAreaCentroidIsTheVertexMean) {
 TEST(MeshGeometry, CentroidIsAreaWeighted) {
     // A unit triangle and one with four times its area, far apart.
     fixtures::BuiltMesh built = Build(
-        MeshData{{0, 0, 0, 1, 0, 0, 0, 1, 0, 10, 0, 0, 12, 0, 0, 10, 2, 0}, {0, 1, 2, 3, 4, 5}});
+        ZelMesh{{0, 0, 0, 1, 0, 0, 0, 1, 0, 10, 0, 0, 12, 0, 0, 10, 2, 0}, {0, 1, 2, 3, 4, 5}});
     const float x = (1.0f / 3.0f + 4.0f * 32.0f / 3.0f) / 5.0f;
     const float y = (1.0f / 3.0f + 4.0f * 2.0f / 3.0f) / 5.0f;
     ExpectVec3Near(built.mesh->centroid, x, y, 0, "centroid");
@@ -262,7 +261,7 @@ std::vector<float> GeometryValues(const Mesh& mesh) {
 }
 
 TEST(MeshGeometry, SecondPassGivesTheSameValues) {
-    for (const MeshData& data : {fixtures::Tetrahedron(), fixtures::Fin(), fixtures::OpenFan(),
+    for (const ZelMesh& data : {fixtures::Tetrahedron(), fixtures::Fin(), fixtures::OpenFan(),
                                  fixtures::DegenerateAab(), fixtures::UnusedVertex()}) {
         fixtures::BuiltMesh built = Build(data);
         std::vector<float> first = GeometryValues(*built.mesh);

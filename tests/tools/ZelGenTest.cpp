@@ -16,18 +16,12 @@
 
 #include "app/MeshReader.h"
 #include "mesh/Mesh.h"
+#include "tests/support/CerrCapture.h"
+#include "tests/support/TempDirectory.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-// A ZEL file as read back, with the arrays copied out.
-struct LoadedMesh {
-    std::vector<float> coordinates;
-    std::vector<int> indices;
-    int vertexCount = 0;
-    int faceCount = 0;
-};
 
 // Half-edge counts of each kind, as in the mesh's edge report.
 struct EdgeCounts {
@@ -84,15 +78,15 @@ EdgeCounts CountEdges(const std::vector<int>& indices) {
     return counts;
 }
 
-long EulerCharacteristic(const LoadedMesh& mesh, const EdgeCounts& counts) {
-    return mesh.vertexCount - counts.undirectedEdges + mesh.faceCount;
+long EulerCharacteristic(const ZelMesh& mesh, const EdgeCounts& counts) {
+    return ZelMeshVertexCount(mesh) - counts.undirectedEdges + ZelMeshFaceCount(mesh);
 }
 
 struct Point {
     double x, y, z;
 };
 
-Point VertexAt(const LoadedMesh& mesh, int v) {
+Point VertexAt(const ZelMesh& mesh, int v) {
     const float* p = &mesh.coordinates[3 * static_cast<std::size_t>(v)];
     return {p[0], p[1], p[2]};
 }
@@ -110,7 +104,7 @@ double Dot(Point a, Point b) {
 }
 
 // Twice the area vector of face f, along its counter-clockwise normal.
-Point FaceAreaVector(const LoadedMesh& mesh, int f) {
+Point FaceAreaVector(const ZelMesh& mesh, int f) {
     Point a = VertexAt(mesh, mesh.indices[3 * f]);
     Point b = VertexAt(mesh, mesh.indices[3 * f + 1]);
     Point c = VertexAt(mesh, mesh.indices[3 * f + 2]);
@@ -118,42 +112,33 @@ Point FaceAreaVector(const LoadedMesh& mesh, int f) {
 }
 
 // Volume enclosed by a closed mesh; positive when its faces turn counter-clockwise outside.
-double SignedVolume(const LoadedMesh& mesh) {
+double SignedVolume(const ZelMesh& mesh) {
     double volume = 0.0;
-    for (int f = 0; f < mesh.faceCount; ++f) {
+    for (int f = 0; f < ZelMeshFaceCount(mesh); ++f) {
         volume += Dot(VertexAt(mesh, mesh.indices[3 * f]), FaceAreaVector(mesh, f)) / 6.0;
     }
     return volume;
 }
 
-double SmallestFaceArea(const LoadedMesh& mesh) {
+double SmallestFaceArea(const ZelMesh& mesh) {
     double smallest = INFINITY;
-    for (int f = 0; f < mesh.faceCount; ++f) {
+    for (int f = 0; f < ZelMeshFaceCount(mesh); ++f) {
         Point n = FaceAreaVector(mesh, f);
         smallest = std::min(smallest, 0.5 * std::sqrt(Dot(n, n)));
     }
     return smallest;
 }
 
-bool EveryVertexIsUsed(const LoadedMesh& mesh) {
+bool EveryVertexIsUsed(const ZelMesh& mesh) {
     std::set<int> used(mesh.indices.begin(), mesh.indices.end());
-    return static_cast<int>(used.size()) == mesh.vertexCount;
+    return static_cast<int>(used.size()) == ZelMeshVertexCount(mesh);
 }
 
 class ZelGenTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelgenXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-    }
+    void SetUp() override { ASSERT_FALSE(directory_.Path().empty()); }
 
-    void TearDown() override {
-        std::error_code error;
-        std::filesystem::remove_all(directory_, error);
-    }
-
-    std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return directory_.File(name); }
 
     // Runs zelgen with the arguments and returns its exit status.
     static int RunZelgen(const std::string& arguments) {
@@ -163,38 +148,30 @@ protected:
     }
 
     // Generates a mesh into the test's directory and reads it back with the viewer's reader.
-    LoadedMesh Generate(const std::string& arguments) {
+    ZelMesh Generate(const std::string& arguments) {
         std::string path = PathOf("generated.zel");
         std::filesystem::remove(path);
         EXPECT_EQ(RunZelgen(arguments + " " + path), 0) << arguments;
         return Load(path);
     }
 
-    static LoadedMesh Load(const std::string& path) {
-        LoadedMesh mesh;
-        float* coordinates = nullptr;
-        int* indices = nullptr;
-        if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &mesh.vertexCount,
-                          &mesh.faceCount)) {
+    static ZelMesh Load(const std::string& path) {
+        ZelMesh mesh;
+        if (!ZelMeshRead(path.c_str(), &mesh)) {
             ADD_FAILURE() << "could not read " << path;
-            return mesh;
         }
-        mesh.coordinates.assign(coordinates, coordinates + 3 * mesh.vertexCount);
-        mesh.indices.assign(indices, indices + 3 * mesh.faceCount);
-        delete[] coordinates;
-        delete[] indices;
         return mesh;
     }
 
-    std::filesystem::path directory_;
+    TempDirectory directory_{"zel-gen"};
 };
 
 TEST_F(ZelGenTest, TorusIsClosedAndTurnsCounterClockwiseOutside) {
     for (long faces : {100L, 2000L, 30000L}) {
         SCOPED_TRACE("faces " + std::to_string(faces));
-        LoadedMesh mesh = Generate("torus --faces " + std::to_string(faces));
+        ZelMesh mesh = Generate("torus --faces " + std::to_string(faces));
         EdgeCounts counts = CountEdges(mesh.indices);
-        EXPECT_NEAR(mesh.faceCount, faces, 0.1 * faces);
+        EXPECT_NEAR(ZelMeshFaceCount(mesh), faces, 0.1 * faces);
         EXPECT_EQ(counts.good, counts.edges) << counts;
         EXPECT_EQ(EulerCharacteristic(mesh, counts), 0);
         EXPECT_TRUE(EveryVertexIsUsed(mesh));
@@ -205,7 +182,7 @@ TEST_F(ZelGenTest, TorusIsClosedAndTurnsCounterClockwiseOutside) {
         const double half = std::sqrt(0.5);
         double outer = 0.0;
         double tube = 0.0;
-        for (int v = 0; v < mesh.vertexCount; ++v) {
+        for (int v = 0; v < ZelMeshVertexCount(mesh); ++v) {
             Point p = VertexAt(mesh, v);
             double along = -p.y * half + p.z * half;
             double squared = p.x * p.x + p.y * p.y + p.z * p.z - along * along;
@@ -225,20 +202,20 @@ TEST_F(ZelGenTest, SphereIsClosedWithEveryFaceTurnedOutwards) {
         {"--faces 20", 20}, {"--faces 300", 320}, {"", 1280}, {"--faces 4000", 5120}};
     for (const auto& request : requests) {
         SCOPED_TRACE(request.first);
-        LoadedMesh mesh = Generate("sphere " + request.first);
+        ZelMesh mesh = Generate("sphere " + request.first);
         EdgeCounts counts = CountEdges(mesh.indices);
-        EXPECT_EQ(mesh.faceCount, request.second);
+        EXPECT_EQ(ZelMeshFaceCount(mesh), request.second);
         EXPECT_EQ(counts.good, counts.edges) << counts;
         EXPECT_EQ(EulerCharacteristic(mesh, counts), 2);
         EXPECT_TRUE(EveryVertexIsUsed(mesh));
-        for (int v = 0; v < mesh.vertexCount; ++v) {
+        for (int v = 0; v < ZelMeshVertexCount(mesh); ++v) {
             Point p = VertexAt(mesh, v);
             ASSERT_NEAR(std::sqrt(Dot(p, p)), 1.0, 1e-6) << "vertex " << v;
         }
         // No pinched poles: the smallest face keeps a fair share of the mean area.
-        double meanArea = 4.0 * kPi / mesh.faceCount;
+        double meanArea = 4.0 * kPi / ZelMeshFaceCount(mesh);
         EXPECT_GT(SmallestFaceArea(mesh), 0.3 * meanArea);
-        for (int f = 0; f < mesh.faceCount; ++f) {
+        for (int f = 0; f < ZelMeshFaceCount(mesh); ++f) {
             ASSERT_GT(Dot(FaceAreaVector(mesh, f), VertexAt(mesh, mesh.indices[3 * f])), 0.0)
                 << "face " << f;
         }
@@ -246,9 +223,9 @@ TEST_F(ZelGenTest, SphereIsClosedWithEveryFaceTurnedOutwards) {
 }
 
 TEST_F(ZelGenTest, OpenGridHasOneRimAlongItsBorder) {
-    LoadedMesh mesh = Generate("open --faces 200");
+    ZelMesh mesh = Generate("open --faces 200");
     EdgeCounts counts = CountEdges(mesh.indices);
-    EXPECT_NEAR(mesh.faceCount, 200, 20);
+    EXPECT_NEAR(ZelMeshFaceCount(mesh), 200, 20);
     EXPECT_GT(counts.boundary, 0);
     EXPECT_EQ(counts.good + counts.boundary, counts.edges) << counts;
     EXPECT_EQ(EulerCharacteristic(mesh, counts), 1);
@@ -256,7 +233,7 @@ TEST_F(ZelGenTest, OpenGridHasOneRimAlongItsBorder) {
 
     // The rim is exactly the border of the square.
     std::set<std::pair<int, int>> directed;
-    for (int f = 0; f < mesh.faceCount; ++f) {
+    for (int f = 0; f < ZelMeshFaceCount(mesh); ++f) {
         EXPECT_GT(FaceAreaVector(mesh, f).z, 0.0) << "face " << f << " turns clockwise from +z";
         for (int c = 0; c < 3; ++c) {
             directed.insert({mesh.indices[3 * f + c], mesh.indices[3 * f + (c + 1) % 3]});
@@ -274,7 +251,7 @@ TEST_F(ZelGenTest, OpenGridHasOneRimAlongItsBorder) {
         }
     }
     int borderVertices = 0;
-    for (int v = 0; v < mesh.vertexCount; ++v) {
+    for (int v = 0; v < ZelMeshVertexCount(mesh); ++v) {
         borderVertices += onBorder(v) ? 1 : 0;
     }
     EXPECT_EQ(static_cast<int>(rimVertices.size()), borderVertices);
@@ -282,9 +259,9 @@ TEST_F(ZelGenTest, OpenGridHasOneRimAlongItsBorder) {
 }
 
 TEST_F(ZelGenTest, DefectsHoldEveryKindOfEdge) {
-    LoadedMesh mesh = Generate("defects");
+    ZelMesh mesh = Generate("defects");
     EdgeCounts counts = CountEdges(mesh.indices);
-    EXPECT_EQ(counts.edges, 3L * mesh.faceCount);
+    EXPECT_EQ(counts.edges, 3L * ZelMeshFaceCount(mesh));
     // Tetrahedron 12 + square 2 + repeated-corner face 2.
     EXPECT_EQ(counts.good, 16) << counts;
     // Square 4 + fins 6 + inconsistent pair 4.
@@ -298,9 +275,9 @@ TEST_F(ZelGenTest, DefectsHoldEveryKindOfEdge) {
 TEST_F(ZelGenTest, BenchmarkToriOpenOrGrowFins) {
     {
         SCOPED_TRACE("torus-open");
-        LoadedMesh mesh = Generate("torus-open --faces 2000");
+        ZelMesh mesh = Generate("torus-open --faces 2000");
         EdgeCounts counts = CountEdges(mesh.indices);
-        EXPECT_NEAR(mesh.faceCount, 2000, 200);
+        EXPECT_NEAR(ZelMeshFaceCount(mesh), 2000, 200);
         EXPECT_GT(counts.boundary, 0);
         EXPECT_EQ(counts.good + counts.boundary, counts.edges) << counts;
         // A tube: two rims, Euler characteristic 0 like the closed torus.
@@ -309,15 +286,15 @@ TEST_F(ZelGenTest, BenchmarkToriOpenOrGrowFins) {
     }
     {
         SCOPED_TRACE("torus-nonmanifold");
-        LoadedMesh closed = Generate("torus --faces 2000");
-        LoadedMesh mesh = Generate("torus-nonmanifold --faces 2000");
+        ZelMesh closed = Generate("torus --faces 2000");
+        ZelMesh mesh = Generate("torus-nonmanifold --faces 2000");
         EdgeCounts counts = CountEdges(mesh.indices);
-        int fins = mesh.faceCount - closed.faceCount;
+        int fins = ZelMeshFaceCount(mesh) - ZelMeshFaceCount(closed);
         EXPECT_GT(fins, 0);
         // Each fin turns one good edge into three non-manifold half-edges and adds two boundary.
         EXPECT_EQ(counts.nonManifold, 3L * fins) << counts;
         EXPECT_EQ(counts.boundary, 2L * fins) << counts;
-        EXPECT_EQ(counts.good, 3L * closed.faceCount - 2L * fins) << counts;
+        EXPECT_EQ(counts.good, 3L * ZelMeshFaceCount(closed) - 2L * fins) << counts;
         EXPECT_EQ(counts.inconsistent + counts.degenerate, 0) << counts;
     }
 }
@@ -405,17 +382,15 @@ TEST_F(ZelGenTest, CommittedExamplesReportTheEdgesTheirReadmeStates) {
     ASSERT_EQ(records.size(), 4u);
     for (const ExampleRecord& record : records) {
         SCOPED_TRACE(record.file);
-        LoadedMesh loaded = Load(std::string(ZEL_EXAMPLES_DIR) + "/" + record.file);
+        ZelMesh loaded = Load(std::string(ZEL_EXAMPLES_DIR) + "/" + record.file);
         EXPECT_EQ(ReportLines(CountEdges(loaded.indices)), record.report);
 
         // The mesh prints the same report while it is built.
-        std::ostringstream captured;
-        std::streambuf* saved = std::cerr.rdbuf(captured.rdbuf());
-        Mesh mesh(loaded.coordinates.data(), loaded.indices.data(), loaded.vertexCount,
-                  loaded.faceCount);
-        std::cerr.rdbuf(saved);
+        CerrCapture captured;
+        Mesh mesh(loaded.coordinates.data(), loaded.indices.data(), ZelMeshVertexCount(loaded),
+                  ZelMeshFaceCount(loaded));
         std::vector<std::string> printed;
-        std::istringstream lines(captured.str());
+        std::istringstream lines(captured.Text());
         std::string line;
         while (std::getline(lines, line)) {
             printed.push_back(line);

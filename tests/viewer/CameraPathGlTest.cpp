@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/support/GlWindow.h"
-#include "tests/support/TempWorkingDirectory.h"
+#include "tests/support/TempDirectory.h"
 #include "viewer/Viewer.h"
 
 namespace {
@@ -65,7 +65,7 @@ protected:
     static int windowId;
     Viewer viewer;
     TempWorkingDirectory workingDirectory{"zel-camera-path-gl"};
-    const std::filesystem::path& directory = workingDirectory.Path();
+    const std::filesystem::path directory = workingDirectory.Path();
 };
 
 int CameraPathGlTest::windowId = 0;

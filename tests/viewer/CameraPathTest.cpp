@@ -17,7 +17,7 @@
 
 #include "camera/Camera.h"
 #include "camera/Matrix4.h"
-#include "tests/support/TempWorkingDirectory.h"
+#include "tests/support/TempDirectory.h"
 #include "tests/viewer/FakeGlut.h"
 #include "viewer/Viewer.h"
 
@@ -106,7 +106,7 @@ protected:
 
     Viewer viewer;
     TempWorkingDirectory workingDirectory{"zel-camera-path"};
-    const std::filesystem::path& directory = workingDirectory.Path();
+    const std::filesystem::path directory = workingDirectory.Path();
 };
 
 TEST_F(CameraPathTest, RecordingWritesFourLinesPerDisplayedFrame) {
