@@ -1,10 +1,10 @@
+#include "convert/Weld.h"
+
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#include "convert/Weld.h"
 
 namespace {
 

@@ -22,7 +22,7 @@ int AddTorusPoint(ZelMesh& mesh, double u, double v, double tubeRadius) {
     double y = ring * std::sin(u);
     double z = tubeRadius * std::sin(v);
     return ZelMeshAddVertex(mesh, x, y * std::cos(tilt) - z * std::sin(tilt),
-                          y * std::sin(tilt) + z * std::cos(tilt));
+                            y * std::sin(tilt) + z * std::cos(tilt));
 }
 
 int TorusVertex(const TorusGrid& grid, int i, int j) {
@@ -30,8 +30,7 @@ int TorusVertex(const TorusGrid& grid, int i, int j) {
 }
 
 // Index of the vertex halfway between a and b on the unit sphere, made once per edge.
-int SphereMidpoint(ZelMesh& mesh, std::unordered_map<std::uint64_t, int>& midpoints, int a,
-                   int b) {
+int SphereMidpoint(ZelMesh& mesh, std::unordered_map<std::uint64_t, int>& midpoints, int a, int b) {
     std::uint64_t key = (static_cast<std::uint64_t>(std::min(a, b)) << 32) |
                         static_cast<std::uint32_t>(std::max(a, b));
     auto found = midpoints.find(key);

@@ -5,20 +5,9 @@
 #include <string>
 
 #include "camera/Camera.h"
+#include "tests/support/Vec3Expect.h"
 
 namespace {
-
-Vec3 MakeVec3(float x, float y, float z) {
-    Vec3 v;
-    v.Set(x, y, z);
-    return v;
-}
-
-void ExpectVec3Near(const Vec3& expected, const Vec3& actual, float tolerance) {
-    EXPECT_NEAR(expected.x, actual.x, tolerance);
-    EXPECT_NEAR(expected.y, actual.y, tolerance);
-    EXPECT_NEAR(expected.z, actual.z, tolerance);
-}
 
 void ExpectVec3Eq(const Vec3& expected, const Vec3& actual) {
     EXPECT_EQ(expected.x, actual.x);
@@ -133,12 +122,12 @@ TEST(CameraTest, LookAtKeepsOnlyThePerpendicularPartOfUp) {
     Vec3 toEye;
     Vec3Subtract(eye, centre, toEye);
     Vec3Normalize(toEye);
-    ExpectVec3Near(toEye, camera.zAxis, 1e-6f);
+    ExpectVec3Near(camera.zAxis, toEye, 1e-6f);
     EXPECT_GT(camera.yAxis.y, 0.0f);
     // right-handed frame: x cross y is z
     Vec3 cross;
     Vec3Cross(camera.xAxis, camera.yAxis, cross);
-    ExpectVec3Near(camera.zAxis, cross, 1e-6f);
+    ExpectVec3Near(cross, camera.zAxis, 1e-6f);
 }
 
 TEST(CameraTest, LookAtWithDegenerateInputLeavesZeroAxesNotNaN) {
@@ -217,10 +206,10 @@ TEST(CameraTest, TransformByUniformScaleGrowsTheFrustumInstead) {
     TranslationMatrix(m, 0.0f, 0.0f, 0.0f);
     m[0] = m[5] = m[10] = 2.0f;
     camera.Transform(m);
-    ExpectVec3Near(before.xAxis, camera.xAxis, 1e-6f);
-    ExpectVec3Near(before.yAxis, camera.yAxis, 1e-6f);
-    ExpectVec3Near(before.zAxis, camera.zAxis, 1e-6f);
-    ExpectVec3Near(MakeVec3(4.0f, 6.0f, 8.0f), camera.origin, 1e-6f);
+    ExpectVec3Near(camera.xAxis, before.xAxis, 1e-6f);
+    ExpectVec3Near(camera.yAxis, before.yAxis, 1e-6f);
+    ExpectVec3Near(camera.zAxis, before.zAxis, 1e-6f);
+    ExpectVec3Near(camera.origin, MakeVec3(4.0f, 6.0f, 8.0f), 1e-6f);
     EXPECT_FLOAT_EQ(2.0f * before.left, camera.left);
     EXPECT_FLOAT_EQ(2.0f * before.right, camera.right);
     EXPECT_FLOAT_EQ(2.0f * before.bottom, camera.bottom);
@@ -237,9 +226,9 @@ TEST(CameraTest, TransformByRotationTurnsFrameAndOriginRigidly) {
     camera.Transform(m);
     ExpectOrthonormal(camera);
     // about +y by a quarter turn, z goes to x and x to -z
-    ExpectVec3Near(MakeVec3(before.origin.z, before.origin.y, -before.origin.x), camera.origin,
+    ExpectVec3Near(camera.origin, MakeVec3(before.origin.z, before.origin.y, -before.origin.x),
                    1e-4f);
-    ExpectVec3Near(MakeVec3(before.zAxis.z, before.zAxis.y, -before.zAxis.x), camera.zAxis, 1e-5f);
+    ExpectVec3Near(camera.zAxis, MakeVec3(before.zAxis.z, before.zAxis.y, -before.zAxis.x), 1e-5f);
     EXPECT_NEAR(before.zNear, camera.zNear, 1e-6f);
     EXPECT_NEAR(before.top, camera.top, 1e-6f);
 }
@@ -263,7 +252,7 @@ TEST(CameraTest, FrustumCornersOfDefaultCamera) {
                               MakeVec3(-k, -k, -10), MakeVec3(k, -k, -10)};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        ExpectVec3Near(expected[i], corners[i], 1e-5f);
+        ExpectVec3Near(corners[i], expected[i], 1e-5f);
     }
     EXPECT_NEAR(7.0711f, corners[4].x, 1e-4f);
 }
@@ -275,8 +264,8 @@ TEST(CameraTest, FrustumCornersFollowTheFrame) {
                   MakeVec3(0.0f, 1.0f, 0.0f));
     Vec3 corners[8];
     camera.FrustumCorners(corners);
-    ExpectVec3Near(MakeVec3(camera.right, camera.top, 4.0f), corners[0], 1e-5f);
-    ExpectVec3Near(MakeVec3(4.0f * camera.left, 4.0f * camera.bottom, 1.0f), corners[6], 1e-5f);
+    ExpectVec3Near(corners[0], MakeVec3(camera.right, camera.top, 4.0f), 1e-5f);
+    ExpectVec3Near(corners[6], MakeVec3(4.0f * camera.left, 4.0f * camera.bottom, 1.0f), 1e-5f);
 }
 
 TEST(CameraPathLineTest, DefaultCameraWritesTwelveSixDecimalNumbers) {
@@ -315,10 +304,10 @@ TEST(CameraPathLineTest, ReadReturnsWhatWasWritten) {
     const Camera* expectations[] = {&first, &second};
     for (const Camera* expected : expectations) {
         EXPECT_TRUE(camera.Read(file));
-        ExpectVec3Near(expected->xAxis, camera.xAxis, 1e-6f);
-        ExpectVec3Near(expected->yAxis, camera.yAxis, 1e-6f);
-        ExpectVec3Near(expected->zAxis, camera.zAxis, 1e-6f);
-        ExpectVec3Near(expected->origin, camera.origin, 1e-6f);
+        ExpectVec3Near(camera.xAxis, expected->xAxis, 1e-6f);
+        ExpectVec3Near(camera.yAxis, expected->yAxis, 1e-6f);
+        ExpectVec3Near(camera.zAxis, expected->zAxis, 1e-6f);
+        ExpectVec3Near(camera.origin, expected->origin, 1e-6f);
         ExpectSameFrustum(frustum, camera);
     }
     // after the last line only end of file is left

@@ -211,10 +211,10 @@ TEST(ZelMeshWrite, FailureNamesThePathAndLeavesNothingBehind) {
 
 TEST(ZelMeshWrite, RefusesExactlyWhatTheReaderRefuses) {
     TempDirectory dir;
-    const float kJustOver = std::nextafter(kMaxCoordinate, std::numeric_limits<float>::infinity());
-    const float kValues[] = {kMaxCoordinate, -kMaxCoordinate, kJustOver, -kJustOver, 2e9f,
-                             std::numeric_limits<float>::infinity(),
-                             std::numeric_limits<float>::quiet_NaN()};
+    const float kInfinity = std::numeric_limits<float>::infinity();
+    const float kJustOver = std::nextafter(kMaxCoordinate, kInfinity);
+    const float kValues[] = {kMaxCoordinate, -kMaxCoordinate, kJustOver,    -kJustOver,
+                             2e9f,           kInfinity,       std::nanf("")};
     std::vector<ZelMesh> meshes;
     for (float value : kValues) {
         ZelMesh mesh = CubeMesh();

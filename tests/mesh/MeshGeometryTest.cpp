@@ -5,6 +5,7 @@
 
 #include "mesh/Mesh.h"
 #include "tests/mesh/MeshFixtures.h"
+#include "tests/support/Vec3Expect.h"
 
 namespace {
 
@@ -13,12 +14,6 @@ using fixtures::FaceAt;
 using fixtures::VertexAt;
 
 constexpr float kTolerance = 1e-6f;
-
-void ExpectVec3Near(const Vec3& actual, float x, float y, float z, const char* what) {
-    EXPECT_NEAR(actual.x, x, kTolerance) << what;
-    EXPECT_NEAR(actual.y, y, kTolerance) << what;
-    EXPECT_NEAR(actual.z, z, kTolerance) << what;
-}
 
 bool Finite(const Vec3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -46,7 +41,7 @@ TEST(MeshGeometry, SingleTriangleValues) {
     const Mesh& mesh = *built.mesh;
     EXPECT_TRUE(mesh.geometryComputed);
     const Face* face = FaceAt(mesh, 0);
-    ExpectVec3Near(face->normal, 0, 0, 1, "face normal");
+    ExpectVec3Near(face->normal, MakeVec3(0, 0, 1), kTolerance, "face normal");
     EXPECT_NEAR(face->planeOffset, 0.0, 1e-12);
     EXPECT_EQ(face->degeneracy, 0);
 
@@ -58,22 +53,23 @@ TEST(MeshGeometry, SingleTriangleValues) {
         EXPECT_TRUE(h->crease) << c;
         EXPECT_EQ(h->degenerate, 0) << c;
     }
-    ExpectVec3Near(face->halfEdges[1]->direction, -std::sqrt(0.5f), std::sqrt(0.5f), 0, "1 -> 2");
+    ExpectVec3Near(face->halfEdges[1]->direction, MakeVec3(-std::sqrt(0.5f), std::sqrt(0.5f), 0),
+                   kTolerance, "1 -> 2");
 
     for (const MeshVertex* v : mesh.vertices) {
         EXPECT_EQ(v->valence, 1);
-        ExpectVec3Near(v->normal, 0, 0, 1, "vertex normal");
+        ExpectVec3Near(v->normal, MakeVec3(0, 0, 1), kTolerance, "vertex normal");
         EXPECT_TRUE(v->boundary);
     }
-    ExpectVec3Near(mesh.centroid, 1.0f / 3.0f, 1.0f / 3.0f, 0, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(1.0f / 3.0f, 1.0f / 3.0f, 0), kTolerance, "centroid");
     EXPECT_NEAR(mesh.radius, std::sqrt(5.0f) / 3.0f, kTolerance);
-    ExpectVec3Near(mesh.boundsMin, 0, 0, 0, "boundsMin");
-    ExpectVec3Near(mesh.boundsMax, 1, 1, 0, "boundsMax");
+    ExpectVec3Near(mesh.boundsMin, MakeVec3(0, 0, 0), kTolerance, "boundsMin");
+    ExpectVec3Near(mesh.boundsMax, MakeVec3(1, 1, 0), kTolerance, "boundsMax");
 }
 
 TEST(MeshGeometry, ClockwiseTriangleFacesAway) {
     fixtures::BuiltMesh built = Build(fixtures::ClockwiseTriangle());
-    ExpectVec3Near(FaceAt(*built.mesh, 0)->normal, 0, 0, -1, "face normal");
+    ExpectVec3Near(FaceAt(*built.mesh, 0)->normal, MakeVec3(0, 0, -1), kTolerance, "face normal");
 }
 
 TEST(MeshGeometry, PlaneOffsetIsTheFacesDistanceAlongItsNormal) {
@@ -94,7 +90,7 @@ TEST(MeshGeometry, SquareSharedEdgeIsNoCrease) {
     const int valences[4] = {2, 1, 2, 1};
     for (const MeshVertex* v : built.mesh->vertices) {
         EXPECT_EQ(v->valence, valences[v->id]) << v->id;
-        ExpectVec3Near(v->normal, 0, 0, 1, "vertex normal");
+        ExpectVec3Near(v->normal, MakeVec3(0, 0, 1), kTolerance, "vertex normal");
     }
 }
 
@@ -106,7 +102,7 @@ TEST(MeshGeometry, TwinsShareLengthAndOppositeDirection) {
         EXPECT_NEAR(h->length, std::sqrt(8.0f), kTolerance);
         Vec3 sum{h->direction.x + h->twin->direction.x, h->direction.y + h->twin->direction.y,
                  h->direction.z + h->twin->direction.z};
-        ExpectVec3Near(sum, 0, 0, 0, "direction + twin direction");
+        ExpectVec3Near(sum, MakeVec3(0, 0, 0), kTolerance, "direction + twin direction");
     }
 }
 
@@ -132,19 +128,22 @@ TEST(MeshGeometry, TetrahedronCreasesEverywhereAndNormalsPointOut) {
     for (const MeshVertex* v : mesh.vertices) {
         EXPECT_EQ(v->valence, 3);
         EXPECT_FALSE(v->boundary);
-        ExpectVec3Near(v->normal, v->position.x * inverseRoot3, v->position.y * inverseRoot3,
-                       v->position.z * inverseRoot3, "vertex normal");
+        ExpectVec3Near(v->normal,
+                       MakeVec3(v->position.x * inverseRoot3, v->position.y * inverseRoot3,
+                                v->position.z * inverseRoot3),
+                       kTolerance, "vertex normal");
     }
     for (const Face* f : mesh.faces) {
         // The face's normal points away from the vertex it does not use.
         Vec3 sum{f->Vertex0()->position.x + f->Vertex1()->position.x + f->Vertex2()->position.x,
                  f->Vertex0()->position.y + f->Vertex1()->position.y + f->Vertex2()->position.y,
                  f->Vertex0()->position.z + f->Vertex1()->position.z + f->Vertex2()->position.z};
-        ExpectVec3Near(f->normal, sum.x * inverseRoot3, sum.y * inverseRoot3, sum.z * inverseRoot3,
-                       "face normal");
+        ExpectVec3Near(f->normal,
+                       MakeVec3(sum.x * inverseRoot3, sum.y * inverseRoot3, sum.z * inverseRoot3),
+                       kTolerance, "face normal");
         EXPECT_NEAR(f->planeOffset, inverseRoot3, 1e-6);
     }
-    ExpectVec3Near(mesh.centroid, 0, 0, 0, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(0, 0, 0), kTolerance, "centroid");
     EXPECT_NEAR(mesh.radius, std::sqrt(3.0f), kTolerance);
 }
 
@@ -156,7 +155,8 @@ TEST(MeshGeometry, FaceWithTwoEqualCornersIsPartlyDegenerateWithoutNaN) {
     EXPECT_EQ(face->halfEdges[0]->degenerate, 1);
     EXPECT_EQ(face->halfEdges[1]->degenerate, 0);
     EXPECT_EQ(face->halfEdges[2]->degenerate, 0);
-    ExpectVec3Near(face->halfEdges[0]->direction, 0, 0, 0, "zero-length direction");
+    ExpectVec3Near(face->halfEdges[0]->direction, MakeVec3(0, 0, 0), kTolerance,
+                   "zero-length direction");
     EXPECT_EQ(face->halfEdges[0]->length, 0.0f);
     EXPECT_NEAR(face->halfEdges[1]->length, 1.0f, kTolerance);
     ExpectNoNaN(mesh);
@@ -172,14 +172,14 @@ TEST(MeshGeometry, FaceWithThreeEqualCornersIsFullyDegenerateWithZeroNormals) {
     EXPECT_EQ(face->degeneracy, 1);
     for (const HalfEdge* h : face->halfEdges) {
         EXPECT_EQ(h->degenerate, 1);
-        ExpectVec3Near(h->direction, 0, 0, 0, "direction");
+        ExpectVec3Near(h->direction, MakeVec3(0, 0, 0), kTolerance, "direction");
     }
-    ExpectVec3Near(face->normal, 0, 0, 0, "face normal");
+    ExpectVec3Near(face->normal, MakeVec3(0, 0, 0), kTolerance, "face normal");
     EXPECT_EQ(face->planeOffset, 0.0);
-    ExpectVec3Near(VertexAt(mesh, 0)->normal, 0, 0, 0, "vertex normal");
+    ExpectVec3Near(VertexAt(mesh, 0)->normal, MakeVec3(0, 0, 0), kTolerance, "vertex normal");
     ExpectNoNaN(mesh);
     // No area: the centroid is the vertex itself.
-    ExpectVec3Near(mesh.centroid, 2, 3, 4, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(2, 3, 4), kTolerance, "centroid");
     EXPECT_EQ(mesh.radius, 0.0f);
 }
 
@@ -189,7 +189,7 @@ TEST(MeshGeometry, CoincidentCornersGiveZeroNormalWithoutNaN) {
     const Face* face = FaceAt(*built.mesh, 0);
     EXPECT_EQ(face->degeneracy, 0);
     EXPECT_EQ(face->halfEdges[0]->length, 0.0f);
-    ExpectVec3Near(face->normal, 0, 0, 0, "face normal");
+    ExpectVec3Near(face->normal, MakeVec3(0, 0, 0), kTolerance, "face normal");
     ExpectNoNaN(*built.mesh);
 }
 
@@ -198,12 +198,12 @@ TEST(MeshGeometry, UnusedVertexCountsInBoundsAndRadiusOnly) {
     const Mesh& mesh = *built.mesh;
     const MeshVertex* unused = VertexAt(mesh, 3);
     EXPECT_EQ(unused->valence, 0);
-    ExpectVec3Near(unused->normal, 0, 0, 0, "normal");
+    ExpectVec3Near(unused->normal, MakeVec3(0, 0, 0), kTolerance, "normal");
     EXPECT_FALSE(unused->boundary);
-    ExpectVec3Near(mesh.boundsMax, 5, 5, 5, "boundsMax");
-    ExpectVec3Near(mesh.boundsMin, 0, 0, 0, "boundsMin");
+    ExpectVec3Near(mesh.boundsMax, MakeVec3(5, 5, 5), kTolerance, "boundsMax");
+    ExpectVec3Near(mesh.boundsMin, MakeVec3(0, 0, 0), kTolerance, "boundsMin");
     // The centroid stays the triangle's; the radius reaches the far vertex.
-    ExpectVec3Near(mesh.centroid, 1.0f / 3.0f, 1.0f / 3.0f, 0, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(1.0f / 3.0f, 1.0f / 3.0f, 0), kTolerance, "centroid");
     float dx = 5.0f - 1.0f / 3.0f;
     EXPECT_NEAR(mesh.radius, std::sqrt(2 * dx * dx + 25.0f), 1e-5f);
 }
@@ -218,14 +218,14 @@ TEST(MeshGeometry, EmptyMeshKeepsStartBoundsAndZeroRadius) {
     EXPECT_EQ(mesh.boundsMax.y, -1e10f);
     EXPECT_EQ(mesh.boundsMax.z, -1e10f);
     EXPECT_EQ(mesh.radius, 0.0f);
-    ExpectVec3Near(mesh.centroid, 0, 0, 0, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(0, 0, 0), kTolerance, "centroid");
 }
 
 TEST(MeshGeometry, ZeroAreaCentroidIsTheVertexMean) {
     // Collinear corners and an unused vertex: no area anywhere.
     fixtures::BuiltMesh built = Build(ZelMesh{{0, 0, 0, 1, 0, 0, 2, 0, 0, 1, 4, 0}, {0, 1, 2}});
     const Mesh& mesh = *built.mesh;
-    ExpectVec3Near(mesh.centroid, 1, 1, 0, "centroid");
+    ExpectVec3Near(mesh.centroid, MakeVec3(1, 1, 0), kTolerance, "centroid");
     EXPECT_NEAR(mesh.radius, 3.0f, kTolerance);
     ExpectNoNaN(mesh);
 }
@@ -236,7 +236,7 @@ TEST(MeshGeometry, CentroidIsAreaWeighted) {
         ZelMesh{{0, 0, 0, 1, 0, 0, 0, 1, 0, 10, 0, 0, 12, 0, 0, 10, 2, 0}, {0, 1, 2, 3, 4, 5}});
     const float x = (1.0f / 3.0f + 4.0f * 32.0f / 3.0f) / 5.0f;
     const float y = (1.0f / 3.0f + 4.0f * 2.0f / 3.0f) / 5.0f;
-    ExpectVec3Near(built.mesh->centroid, x, y, 0, "centroid");
+    ExpectVec3Near(built.mesh->centroid, MakeVec3(x, y, 0), kTolerance, "centroid");
 }
 
 // All computed values of a mesh, for comparing two passes.
@@ -262,7 +262,7 @@ std::vector<float> GeometryValues(const Mesh& mesh) {
 
 TEST(MeshGeometry, SecondPassGivesTheSameValues) {
     for (const ZelMesh& data : {fixtures::Tetrahedron(), fixtures::Fin(), fixtures::OpenFan(),
-                                 fixtures::DegenerateAab(), fixtures::UnusedVertex()}) {
+                                fixtures::DegenerateAab(), fixtures::UnusedVertex()}) {
         fixtures::BuiltMesh built = Build(data);
         std::vector<float> first = GeometryValues(*built.mesh);
         built.mesh->ComputeGeometry();
@@ -286,7 +286,7 @@ TEST(MeshGeometry, PassOverwritesCreationDefaults) {
     }
     mesh.ComputeGeometry();
     for (const Face* f : mesh.faces) {
-        ExpectVec3Near(f->normal, 0, 0, 1, "face normal");
+        ExpectVec3Near(f->normal, MakeVec3(0, 0, 1), kTolerance, "face normal");
     }
     for (const HalfEdge* h : mesh.halfEdges) {
         EXPECT_GT(h->length, 0.9f) << h->id;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "tests/support/Vec3Expect.h"
 #include "tests/viewer/FakeGlut.h"
 #include "viewer/Viewer.h"
 
@@ -22,16 +23,10 @@ float Distance(const Vec3& a, const Vec3& b) {
     return Vec3Length(Vec3Subtract(a, b, d));
 }
 
-void ExpectVec3Near(const Vec3& actual, float x, float y, float z, float tolerance = kTolerance) {
-    EXPECT_NEAR(actual.x, x, tolerance);
-    EXPECT_NEAR(actual.y, y, tolerance);
-    EXPECT_NEAR(actual.z, z, tolerance);
-}
-
 void ExpectSameAxes(const Camera& a, const Camera& b) {
-    ExpectVec3Near(a.xAxis, b.xAxis.x, b.xAxis.y, b.xAxis.z, 1e-6f);
-    ExpectVec3Near(a.yAxis, b.yAxis.x, b.yAxis.y, b.yAxis.z, 1e-6f);
-    ExpectVec3Near(a.zAxis, b.zAxis.x, b.zAxis.y, b.zAxis.z, 1e-6f);
+    ExpectVec3Near(a.xAxis, b.xAxis, 1e-6f);
+    ExpectVec3Near(a.yAxis, b.yAxis, 1e-6f);
+    ExpectVec3Near(a.zAxis, b.zAxis, 1e-6f);
 }
 
 // A viewer registered under a fake window of 200 x 100 pixels: scene of radius 2 round the
@@ -86,7 +81,7 @@ protected:
 TEST_F(NavigationTest, TranslateFullWidthDragMovesByViewWidthAtCentreDistance) {
     viewer.mode = Translate;
     Drag(0, 50, kWindowWidth, 50);
-    ExpectVec3Near(camera().origin, -10.0f, 0.0f, 10.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(-10.0f, 0.0f, 10.0f), kTolerance);
     ExpectSameAxes(camera(), start);
 }
 
@@ -94,45 +89,45 @@ TEST_F(NavigationTest, TranslateNeverUsesLessThanSceneRadiusAsDistance) {
     PlaceCamera(1.0f);
     viewer.mode = Translate;
     Drag(0, 50, kWindowWidth, 50);
-    ExpectVec3Near(camera().origin, -2.0f, 0.0f, 1.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(-2.0f, 0.0f, 1.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, TranslateVerticalDragMovesSceneWithPointer) {
     viewer.mode = Translate;
     // Downwards over the full height: window y grows down, the camera's yAxis points up.
     Drag(100, 0, 100, kWindowHeight);
-    ExpectVec3Near(camera().origin, 0.0f, 10.0f, 10.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 10.0f, 10.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, TranslateWithInOutMovesQuarterRadiusPerWindow) {
     viewer.mode = Translate;
     viewer.inOut = 1;
     Drag(0, 50, kWindowWidth, 50);
-    ExpectVec3Near(camera().origin, -0.5f, 0.0f, 10.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(-0.5f, 0.0f, 10.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, DriveWithCtrlMovesCameraWithPointer) {
     viewer.mode = Drive;
     Drag(0, 50, kWindowWidth, 50, GLUT_ACTIVE_CTRL);
-    ExpectVec3Near(camera().origin, 10.0f, 0.0f, 10.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(10.0f, 0.0f, 10.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, CtrlTakesPrecedenceOverAlt) {
     viewer.mode = Drive;
     Drag(0, 50, kWindowWidth, 50, GLUT_ACTIVE_CTRL | GLUT_ACTIVE_ALT);
-    ExpectVec3Near(camera().origin, 10.0f, 0.0f, 10.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(10.0f, 0.0f, 10.0f), kTolerance);
     ExpectSameAxes(camera(), start);
 }
 
 TEST_F(NavigationTest, LookHalfWidthDragYawsFortyFiveDegreesInPlace) {
     viewer.mode = Look;
     Drag(50, 50, 150, 50);
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 10.0f, 1e-5f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 10.0f), 1e-5f);
     // A drag to the right turns the view to the right: it now looks along (+x, -z).
     float half = std::sqrt(0.5f);
-    ExpectVec3Near(camera().zAxis, -half, 0.0f, half);
-    ExpectVec3Near(camera().xAxis, half, 0.0f, half);
-    ExpectVec3Near(camera().yAxis, 0.0f, 1.0f, 0.0f);
+    ExpectVec3Near(camera().zAxis, MakeVec3(-half, 0.0f, half), kTolerance);
+    ExpectVec3Near(camera().xAxis, MakeVec3(half, 0.0f, half), kTolerance);
+    ExpectVec3Near(camera().yAxis, MakeVec3(0.0f, 1.0f, 0.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, TrackBallHalfWidthDragOrbitsNinetyDegreesAtConstantDistance) {
@@ -140,14 +135,14 @@ TEST_F(NavigationTest, TrackBallHalfWidthDragOrbitsNinetyDegreesAtConstantDistan
     Drag(50, 50, 150, 50);
     EXPECT_NEAR(Distance(camera().origin, viewer.sceneCentre), 10.0f, kTolerance);
     // Carried round the centre against the drag, still facing the centre.
-    ExpectVec3Near(camera().origin, -10.0f, 0.0f, 0.0f, 1e-3f);
-    ExpectVec3Near(camera().zAxis, -1.0f, 0.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(-10.0f, 0.0f, 0.0f), 1e-3f);
+    ExpectVec3Near(camera().zAxis, MakeVec3(-1.0f, 0.0f, 0.0f), kTolerance);
 }
 
 TEST_F(NavigationTest, TrackBallWithCtrlVerticalDragDolliesByTwiceDistance) {
     viewer.mode = TrackBall;
     Drag(100, 0, 100, kWindowHeight / 2, GLUT_ACTIVE_CTRL);
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 20.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 20.0f), kTolerance);
     ExpectSameAxes(camera(), start);
 }
 
@@ -163,7 +158,7 @@ TEST_F(NavigationTest, HyperBallWithCtrlVerticalDragOnlyDollies) {
     Drag(100, 50, 100, 80, GLUT_ACTIVE_CTRL);
     ExpectSameAxes(camera(), start);
     // t = 30 / 100 of the height, D = 10: backwards by 6.
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 16.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 16.0f), kTolerance);
 }
 
 // What a vertical drag over half the window height did to a camera 10 units in front of the centre.
@@ -200,7 +195,7 @@ TEST_F(NavigationTest, VerticalDragFollowsModeAndModifierTable) {
         const Vec3& origin = camera().origin;
         switch (row.effect) {
             case VerticalEffect::Dolly:
-                ExpectVec3Near(origin, 0.0f, 0.0f, 20.0f);
+                ExpectVec3Near(origin, MakeVec3(0.0f, 0.0f, 20.0f), kTolerance);
                 ExpectSameAxes(camera(), start);
                 break;
             case VerticalEffect::Orbit:
@@ -208,14 +203,14 @@ TEST_F(NavigationTest, VerticalDragFollowsModeAndModifierTable) {
                 EXPECT_GT(std::fabs(origin.y), 1.0f);
                 break;
             case VerticalEffect::PitchInPlace:
-                ExpectVec3Near(origin, 0.0f, 0.0f, 10.0f, 1e-5f);
+                ExpectVec3Near(origin, MakeVec3(0.0f, 0.0f, 10.0f), 1e-5f);
                 EXPECT_NEAR(std::fabs(camera().zAxis.y), std::sqrt(0.5f), kTolerance);
                 break;
             case VerticalEffect::MoveUp:
-                ExpectVec3Near(origin, 0.0f, 5.0f, 10.0f);
+                ExpectVec3Near(origin, MakeVec3(0.0f, 5.0f, 10.0f), kTolerance);
                 break;
             case VerticalEffect::MoveDown:
-                ExpectVec3Near(origin, 0.0f, -5.0f, 10.0f);
+                ExpectVec3Near(origin, MakeVec3(0.0f, -5.0f, 10.0f), kTolerance);
                 break;
         }
     }
@@ -226,7 +221,7 @@ TEST_F(NavigationTest, ModeOutsideRangeOnlyPostsRedisplay) {
     Drag(0, 0, kWindowWidth, kWindowHeight);
     EXPECT_EQ(FakeGlut().redisplays, 1);
     ExpectSameAxes(camera(), start);
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 10.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 10.0f), 0.0f);
 }
 
 TEST_F(NavigationTest, MotionWithoutLeftButtonOnlyShiftsPointerHistory) {
@@ -239,7 +234,7 @@ TEST_F(NavigationTest, MotionWithoutLeftButtonOnlyShiftsPointerHistory) {
     EXPECT_EQ(viewer.curX, 30);
     EXPECT_EQ(viewer.curY, 40);
     EXPECT_EQ(FakeGlut().redisplays, 0);
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 10.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 10.0f), 0.0f);
 }
 
 TEST_F(NavigationTest, DragInWindowWithoutExtentLeavesCameraFinite) {
@@ -251,7 +246,7 @@ TEST_F(NavigationTest, DragInWindowWithoutExtentLeavesCameraFinite) {
         Drag(0, 0, 30, 30, GLUT_ACTIVE_CTRL);
     }
     ExpectSameAxes(camera(), start);
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 10.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 10.0f), 0.0f);
 }
 
 TEST_F(NavigationTest, TranslateInZeroSizeSceneLeavesCameraFinite) {
@@ -263,7 +258,7 @@ TEST_F(NavigationTest, TranslateInZeroSizeSceneLeavesCameraFinite) {
     Drag(0, 0, 50, 50, GLUT_ACTIVE_CTRL);
     EXPECT_TRUE(std::isfinite(camera().origin.x));
     EXPECT_TRUE(std::isfinite(camera().origin.y));
-    ExpectVec3Near(camera().origin, 1.0f, 1.0f, 5.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(1.0f, 1.0f, 5.0f), 0.0f);
 }
 
 TEST_F(NavigationTest, ModifiersAreCapturedAtButtonEventsOnly) {
@@ -333,7 +328,7 @@ TEST_F(InertiaReleaseTest, ReleaseWithoutPressStartsNoInertia) {
     viewer.Mouse(GLUT_LEFT_BUTTON, GLUT_UP, 150, 90);
     EXPECT_EQ(viewer.inertiaActive, 0);
     EXPECT_TRUE(FakeGlut().timers.empty());
-    ExpectVec3Near(camera().origin, 0.0f, 0.0f, 10.0f, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(0.0f, 0.0f, 10.0f), 0.0f);
 }
 
 TEST_F(InertiaReleaseTest, StartStepsAtOnceAndArmsOneTimerForTheWindow) {
@@ -378,7 +373,7 @@ TEST_F(InertiaReleaseTest, LeftPressStopsInertiaAndPendingTickDoesNothing) {
     Vec3 origin = camera().origin;
     FakeTimer tick = FakeGlut().timers.back();
     tick.callback(tick.value);
-    ExpectVec3Near(camera().origin, origin.x, origin.y, origin.z, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(origin.x, origin.y, origin.z), 0.0f);
     EXPECT_EQ(FakeGlut().timers.size(), 1u);
     EXPECT_EQ(viewer.inertiaTimerArmed, 0);
 }
@@ -391,7 +386,7 @@ TEST_F(InertiaReleaseTest, TickForWindowWithoutViewerDoesNothing) {
     tick.callback(tick.value);
     tick.callback(-1);
     tick.callback(kWindowSlots);
-    ExpectVec3Near(camera().origin, origin.x, origin.y, origin.z, 0.0f);
+    ExpectVec3Near(camera().origin, MakeVec3(origin.x, origin.y, origin.z), 0.0f);
     EXPECT_EQ(FakeGlut().timers.size(), 1u);
 }
 
