@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test (about 20 minutes on two cores):
-#  1. g++ build: unit, gl and e2e tests (gl and e2e under a virtual X server);
+#  1. g++ build: unit tests, the installed programs, gl and e2e tests (gl and e2e under a
+#     virtual X server);
 #  2. valgrind memcheck over the GL-free (unit) test programs of that build;
 #  3. clang build with AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite again, the
 #     real program under Xvfb included;
@@ -24,6 +25,8 @@ cmake -S . -B "$prefix" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_C
   -DZEL_TESTS=ON -DZEL_BENCH=ON -DZEL_CONVERT=ON >/dev/null
 cmake --build "$prefix" -j "$jobs"
 ctest --test-dir "$prefix" --output-on-failure -j "$jobs" -L unit
+# Installs the build into a temporary prefix and runs each installed program once.
+ctest --test-dir "$prefix" --output-on-failure -L install
 # One test at a time on the display: windows of parallel tests would overlap, and pixels read
 # back from a covered part of a window are undefined.
 "${xvfb[@]}" ctest --test-dir "$prefix" --output-on-failure -L 'gl|e2e'

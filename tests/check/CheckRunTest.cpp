@@ -91,7 +91,7 @@ TEST(CheckRun, ParallelRunsKeepTheGivenOrder) {
     std::vector<std::string> paths;
     for (int i = 0; i < 12; ++i) {
         const std::string path = dir.File("mesh" + std::to_string(i) + ".zel");
-        WriteMesh(i % 2 == 0 ? fixtures::Torus(300, 100) : fixtures::Torus(4 + i, 3, i % 3 == 0),
+        WriteMesh(i % 2 == 0 ? fixtures::Torus(150, 60) : fixtures::Torus(4 + i, 3, i % 3 == 0),
                   path);
         paths.push_back(path);
     }
