@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "check/CheckRun.h"
 #include "app/ZelMesh.h"
+#include "check/CheckRun.h"
 #include "tests/convert/ConvertTestFiles.h"
 #include "tests/mesh/MeshFixtures.h"
 
@@ -46,7 +46,7 @@ CheckOutput CheckFiles(const std::vector<std::string>& paths, int jobs, bool jso
     return {status, out.str(), err.str()};
 }
 
-void WriteMesh(const fixtures::MeshData& data, const std::string& path) {
+void WriteMesh(const ZelMesh& data, const std::string& path) {
     std::string message;
     ASSERT_TRUE(ZelMeshWrite({data.coordinates, data.indices}, path, &message)) << message;
 }
@@ -68,7 +68,7 @@ TEST(CheckRun, ExitStatusSaysWhetherEveryFileWasReadAndClean) {
 }
 
 TEST(CheckRun, UnreadableFileAmongGoodOnesGivesOneErrorLineAndTheRunGoesOn) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("broken.zel"), "ZEL\n3 1\n0 0 0\n1 0 0\n"));
     const std::vector<std::string> paths = {Example("torus.zel"), dir.File("broken.zel"),
                                             Example("sphere.zel"), dir.File("gone.ply")};
@@ -87,7 +87,7 @@ TEST(CheckRun, UnreadableFileAmongGoodOnesGivesOneErrorLineAndTheRunGoesOn) {
 
 TEST(CheckRun, ParallelRunsKeepTheGivenOrder) {
     // Large and small files alternate, so with several jobs the small ones finish first.
-    TempDir dir;
+    TempDirectory dir;
     std::vector<std::string> paths;
     for (int i = 0; i < 12; ++i) {
         const std::string path = dir.File("mesh" + std::to_string(i) + ".zel");

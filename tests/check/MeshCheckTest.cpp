@@ -12,20 +12,18 @@
 
 namespace {
 
-using fixtures::MeshData;
-
-MeshCheck CheckData(const MeshData& data) {
+MeshCheck CheckData(const ZelMesh& data) {
     MeshCheck check;
-    MeshCheckBuild(data.coordinates.data(), data.indices.data(), data.VertexCount(),
-                   data.FaceCount(), &check);
+    MeshCheckBuild(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
+                   ZelMeshFaceCount(data), &check);
     return check;
 }
 
 // The counts must be those of the report the viewer prints for the same arrays.
-void ExpectViewerCounts(const MeshData& data, const MeshCheck& check, const std::string& name) {
+void ExpectViewerCounts(const ZelMesh& data, const MeshCheck& check, const std::string& name) {
     const fixtures::EdgeCounts report = fixtures::ParseReport(fixtures::Build(data).report);
-    EXPECT_EQ(check.vertices, data.VertexCount()) << name;
-    EXPECT_EQ(check.faces, data.FaceCount()) << name;
+    EXPECT_EQ(check.vertices, ZelMeshVertexCount(data)) << name;
+    EXPECT_EQ(check.faces, ZelMeshFaceCount(data)) << name;
     EXPECT_EQ(check.halfEdges, report.total) << name;
     EXPECT_EQ(check.good, report.good) << name;
     EXPECT_EQ(check.boundary, report.boundary) << name;
@@ -35,24 +33,24 @@ void ExpectViewerCounts(const MeshData& data, const MeshCheck& check, const std:
 }
 
 // The second mesh's vertices and faces after the first's, its vertices moved along x.
-MeshData Joined(const MeshData& first, const MeshData& second, float shift) {
-    MeshData joined = first;
+ZelMesh Joined(const ZelMesh& first, const ZelMesh& second, float shift) {
+    ZelMesh joined = first;
     for (std::size_t i = 0; i < second.coordinates.size(); ++i) {
         joined.coordinates.push_back(second.coordinates[i] + (i % 3 == 0 ? shift : 0.0f));
     }
     for (int index : second.indices) {
-        joined.indices.push_back(index + first.VertexCount());
+        joined.indices.push_back(index + ZelMeshVertexCount(first));
     }
     return joined;
 }
 
-MeshData ReadExample(const std::string& name) {
+ZelMesh ReadExample(const std::string& name) {
     const std::string path = std::string(ZEL_EXAMPLES_DIR) + "/" + name;
     float* coordinates = nullptr;
     int* indices = nullptr;
     int vertexCount = 0;
     int faceCount = 0;
-    MeshData data;
+    ZelMesh data;
     if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount)) {
         ADD_FAILURE() << path;
         return data;
@@ -67,7 +65,7 @@ MeshData ReadExample(const std::string& name) {
 }  // namespace
 
 TEST(MeshCheck, CountsEqualTheViewersReportForEveryEdgeClass) {
-    const std::vector<std::pair<std::string, MeshData>> meshes = {
+    const std::vector<std::pair<std::string, ZelMesh>> meshes = {
         {"empty", fixtures::Empty()},
         {"triangle", fixtures::SingleTriangle()},
         {"square", fixtures::Square()},
@@ -83,14 +81,14 @@ TEST(MeshCheck, CountsEqualTheViewersReportForEveryEdgeClass) {
         {"torus with fins", fixtures::Torus(24, 12, false, true)},
         {"open torus", fixtures::Torus(24, 12, true)},
     };
-    MeshData everything;
+    ZelMesh everything;
     for (const auto& [name, data] : meshes) {
         ExpectViewerCounts(data, CheckData(data), name);
         everything = Joined(everything, data, 10.0f);
     }
     ExpectViewerCounts(everything, CheckData(everything), "all at once");
     // the viewer's report is not printed
-    fixtures::CerrCapture capture;
+    CerrCapture capture;
     CheckData(everything);
     EXPECT_EQ(capture.Text(), "");
 }
@@ -109,14 +107,14 @@ TEST(MeshCheck, CountsEqualTheViewersReportOnTheExamples) {
 TEST(MeshCheck, ComponentsAndGenusOfClosedMeshes) {
     struct Case {
         std::string name;
-        MeshData data;
+        ZelMesh data;
         int components;
         int genus;
     };
-    const MeshData sphere = ReadExample("sphere.zel");
-    const MeshData torus = fixtures::Torus(30, 16);
+    const ZelMesh sphere = ReadExample("sphere.zel");
+    const ZelMesh torus = fixtures::Torus(30, 16);
     // Two tetrahedra touching at one corner: two sheets through one vertex, counted as two fans.
-    MeshData pinched = Joined(fixtures::Tetrahedron(), fixtures::Tetrahedron(), 2.0f);
+    ZelMesh pinched = Joined(fixtures::Tetrahedron(), fixtures::Tetrahedron(), 2.0f);
     for (int& index : pinched.indices) {
         index = index == 4 + 2 ? 0 : index;
     }
@@ -143,7 +141,7 @@ TEST(MeshCheck, ComponentsAndGenusOfClosedMeshes) {
 TEST(MeshCheck, MeshesWithOtherEdgesHaveComponentsButNoGenus) {
     struct Case {
         std::string name;
-        MeshData data;
+        ZelMesh data;
         int components;
     };
     const std::vector<Case> cases = {
@@ -197,7 +195,7 @@ TEST(MeshCheck, JsonStringsEscapeWhatJsonCannotHoldAndKeepTheBytes) {
 }
 
 TEST(MeshCheck, UnreadableFilesGiveOneErrorLineNamingTheFile) {
-    TempDir dir;
+    TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("header.zel"), "PLY\n3 1\n"));
     ASSERT_TRUE(WriteFileBytes(dir.File("short.zel"), "ZEL\n3 1\n0 0 0\n"));
     ASSERT_TRUE(WriteFileBytes(dir.File("noise.stl"), "solid x\nthis is not stl\n"));
@@ -215,7 +213,7 @@ TEST(MeshCheck, UnreadableFilesGiveOneErrorLineNamingTheFile) {
 }
 
 TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string path = dir.File("cube.stl");
     ASSERT_TRUE(WriteFileBytes(path, CubeBinaryStl()));
     MeshCheck check;
@@ -236,7 +234,7 @@ TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
 
     // nothing was written beside the input
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         files += entry.is_regular_file() ? 1 : 0;
     }
     EXPECT_EQ(files, 1);
