@@ -48,7 +48,7 @@ CheckOutput CheckFiles(const std::vector<std::string>& paths, int jobs, bool jso
 
 void WriteMesh(const ZelMesh& data, const std::string& path) {
     std::string message;
-    ASSERT_TRUE(ZelMeshWrite({data.coordinates, data.indices}, path, &message)) << message;
+    ASSERT_TRUE(ZelMeshWrite(data, path, &message)) << message;
 }
 
 }  // namespace

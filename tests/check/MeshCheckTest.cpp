@@ -46,20 +46,9 @@ ZelMesh Joined(const ZelMesh& first, const ZelMesh& second, float shift) {
 
 ZelMesh ReadExample(const std::string& name) {
     const std::string path = std::string(ZEL_EXAMPLES_DIR) + "/" + name;
-    float* coordinates = nullptr;
-    int* indices = nullptr;
-    int vertexCount = 0;
-    int faceCount = 0;
-    ZelMesh data;
-    if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount)) {
-        ADD_FAILURE() << path;
-        return data;
-    }
-    data.coordinates.assign(coordinates, coordinates + 3 * vertexCount);
-    data.indices.assign(indices, indices + 3 * faceCount);
-    delete[] coordinates;
-    delete[] indices;
-    return data;
+    ZelMesh mesh;
+    EXPECT_TRUE(ZelMeshRead(path.c_str(), &mesh)) << path;
+    return mesh;
 }
 
 }  // namespace
