@@ -231,6 +231,9 @@ void Viewer::ViewerOptionsMenu(int option) {
     }
     switch (option) {
         case kViewerOptionSnapshot:
+            // Drawn again into the back buffer and read there: front-buffer reads are black
+            // under some drivers (Mesa's llvmpipe) and undefined before the first frame.
+            viewer->DrawCurrentView();
             WriteSnapshot();
             break;
         case kViewerOptionInOut:

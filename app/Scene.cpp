@@ -36,6 +36,7 @@ void InitScene() {
     glutKeyboardFunc(KeyboardFunc);
     glutMouseFunc(MouseFunc);
     glutMotionFunc(MotionFunc);
+    theViewer.drawSceneCallback = DrawScene;
 
     glLightfv(GL_LIGHT0, GL_POSITION, kLight0Position);
     glLightfv(GL_LIGHT0, GL_AMBIENT, kLight0Ambient);
@@ -91,8 +92,7 @@ void FitCamerasToMesh() {
                          kFarFactor);
 }
 
-void DisplayFunc() {
-    theViewer.BeginFrame();
+void DrawScene() {
     glClearColor(0.6f, 0.7f, 0.7f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
@@ -102,7 +102,11 @@ void DisplayFunc() {
         theMesh->Draw();
     }
     glPopMatrix();
+}
 
+void DisplayFunc() {
+    theViewer.BeginFrame();
+    DrawScene();
     theViewer.EndFrame();
     glutPostRedisplay();
 }

@@ -15,6 +15,9 @@ void InitScene();
 // mesh keeps the placement it has.
 void FitCamerasToMesh();
 
+// Clears the window and draws the mesh with the matrices already loaded; the content of every
+// frame and of every snapshot.
+void DrawScene();
 // Display callback: draws one frame and asks for the next.
 void DisplayFunc();
 // Reshape callback: forwards to theViewer.

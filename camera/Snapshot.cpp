@@ -55,11 +55,14 @@ void WriteSnapshot() {
         ++snapshotCounter;
     } while (taken);
 
-    // read the frame last shown, rows tightly packed
+    // read the frame just drawn, rows tightly packed; the back buffer holds it until the swap,
+    // whatever the driver, while front-buffer reads come back black under some (llvmpipe)
     GLint savedReadBuffer = GL_BACK;
     GLint savedPackAlignment = 4;
+    GLboolean doubleBuffered = GL_FALSE;
     glGetIntegerv(GL_READ_BUFFER, &savedReadBuffer);
-    glReadBuffer(GL_FRONT);
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+    glReadBuffer(doubleBuffered ? GL_BACK : GL_FRONT);
     glGetIntegerv(GL_PACK_ALIGNMENT, &savedPackAlignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
 

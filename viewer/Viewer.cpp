@@ -168,12 +168,29 @@ void Viewer::BeginFrame() {
 }
 
 void Viewer::EndFrame() {
+    DrawShownFrusta();
+    glutSwapBuffers();
+}
+
+void Viewer::DrawCurrentView() {
+    Matrix4 matrix;
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(ProjectionMatrix(matrix).m);
+    glMatrixMode(GL_MODELVIEW);
+    // the camera's own matrix: ViewingMatrix would record or play back a path frame
+    glLoadMatrixf(currentCamera->ViewingMatrix(matrix).m);
+    if (drawSceneCallback != nullptr) {
+        drawSceneCallback();
+    }
+    DrawShownFrusta();
+}
+
+void Viewer::DrawShownFrusta() {
     for (int i = 0; i < cameraCount; ++i) {
         if (cameraShown[i] != 0) {
             cameras[i].DrawFrustum();
         }
     }
-    glutSwapBuffers();
 }
 
 void Viewer::SelectCamera(int i) {

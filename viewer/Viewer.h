@@ -93,6 +93,12 @@ public:
     void BeginFrame();
     // Draws the frusta of the flagged cameras and swaps the buffers.
     void EndFrame();
+    // Draws the current camera's view into the back buffer without swapping: matrices, the
+    // scene through drawSceneCallback, the flagged frusta. No camera path step runs, so a
+    // recording gains no frame and a playback does not move on.
+    void DrawCurrentView();
+    // Draws the frusta of the cameras whose display flag is set.
+    void DrawShownFrusta();
     // Frame-rate meter step (only while meterOn is set).
     void UpdateFrameRate();
 
@@ -170,6 +176,9 @@ public:
     int32_t mode = TrackBall;
     int32_t* cameraShown = nullptr;
     void (*inertiaCallback)(int x, int y) = nullptr;
+    // Draws the application's scene (clear included) with the matrices loaded; used when a
+    // view must be drawn outside the display callback, as a snapshot does. Null: nothing drawn.
+    void (*drawSceneCallback)() = nullptr;
     int32_t windowId = -1;
     // An inertia timer tick is pending for this window, so a new run does not start a second chain.
     uint8_t inertiaTimerArmed = 0;

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,11 @@
 #include <GL/glx.h>
 
 namespace {
+
+std::string ReadWholeFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 GLint GetInteger(GLenum name) {
     GLint value = 0;
@@ -104,7 +111,8 @@ protected:
         viewer.isRecording = 0;
         viewer.inertiaActive = 0;
         Viewer::windows[windowId] = nullptr;
-        PumpEvents(20);
+        // Ticks still pending find no viewer and end their chains.
+        EXPECT_TRUE(PumpUntilTimersDue(50));
     }
 
     void Press(unsigned char key) { viewer.Keyboard(key, 0, 0); }
@@ -276,6 +284,76 @@ TEST_F(CommandsTest, SnapshotKeyWritesTheNextSnapshotFile) {
     EXPECT_TRUE(std::filesystem::exists(name)) << name;
 }
 
+// What the scene callback saw: how often it ran and the modelview matrix it drew with.
+int sceneDraws = 0;
+GLfloat sceneModelview[16];
+
+// A scene that is all blue.
+void DrawBlueScene() {
+    ++sceneDraws;
+    glGetFloatv(GL_MODELVIEW_MATRIX, sceneModelview);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+TEST_F(CommandsTest, SnapshotDrawsTheCurrentViewAndTakesNoPathStep) {
+    // The screen shows red; the snapshot must hold the view drawn for it.
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glutSwapBuffers();
+    viewer.drawSceneCallback = DrawBlueScene;
+    sceneDraws = 0;
+    Vec3 eye;
+    Vec3 centre;
+    Vec3 up;
+    eye.Set(1.0f, 2.0f, 3.0f);
+    up.Set(0.0f, 1.0f, 0.0f);
+    viewer.cameras[1].LookAt(eye, centre, up);
+    Press('2');
+
+    // Recording: the snapshot writes no frame to the path file.
+    testing::internal::CaptureStdout();
+    viewer.StartRecording(kCameraPathFile);
+    std::string name = "snap" + std::to_string(snapshotCounter) + ".ppm";
+    Press('=');
+    viewer.EndRecording();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(std::filesystem::file_size(kCameraPathFile), 0u);
+    EXPECT_EQ(sceneDraws, 1);
+    Matrix4 view;
+    viewer.cameras[1].ViewingMatrix(view);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_FLOAT_EQ(sceneModelview[i], view.m[i]) << i;
+    }
+    std::string text = ReadWholeFile(name);
+    const std::string header = "P6\n64 64\n255\n";
+    ASSERT_EQ(text.size(), header.size() + 64 * 64 * 3) << name;
+    EXPECT_EQ(text.substr(0, header.size()), header);
+    std::string blue;
+    for (int i = 0; i < 64 * 64; ++i) {
+        blue += std::string("\0\0\xff", 3);
+    }
+    EXPECT_TRUE(text.substr(header.size()) == blue) << "the snapshot is not the view drawn for it";
+
+    // Playback of two frames: a snapshot between them neither reads a frame nor moves a camera.
+    testing::internal::CaptureStdout();
+    viewer.StartRecording(kCameraPathFile);
+    for (float x : {10.0f, 20.0f}) {
+        viewer.cameras[1].origin.x = x;
+        viewer.ViewingMatrix(view);
+    }
+    viewer.StartPlayback(kCameraPathFile);
+    viewer.ViewingMatrix(view);
+    ASSERT_FLOAT_EQ(viewer.cameras[1].origin.x, 10.0f);
+    Press('=');
+    EXPECT_FLOAT_EQ(viewer.cameras[1].origin.x, 10.0f);
+    viewer.ViewingMatrix(view);
+    EXPECT_FLOAT_EQ(viewer.cameras[1].origin.x, 20.0f);
+    viewer.StopPathPlay();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(sceneDraws, 2);
+}
+
 TEST_F(CommandsTest, NumberKeysSelectCamerasAndShiftedNumbersToggleFrusta) {
     const char select[] = "1234";
     const char toggle[] = "!@#$";
@@ -322,9 +400,7 @@ TEST_F(CommandsTest, RealShiftedKeyPressSetsShiftOnly) {
     std::string command = "xdotool key --window " + std::to_string(window) + " shift+z";
     ASSERT_EQ(std::system(command.c_str()), 0);
     viewer.mode = Look;
-    for (int i = 0; i < 50 && viewer.shiftDown == 0; ++i) {
-        PumpEvents(10);
-    }
+    EXPECT_TRUE(PumpEventsUntil([this] { return viewer.shiftDown != 0; }));
     EXPECT_EQ(viewer.shiftDown, 1);
     EXPECT_EQ(viewer.ctrlDown, 0);
     EXPECT_EQ(viewer.altDown, 0);

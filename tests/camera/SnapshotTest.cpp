@@ -38,8 +38,9 @@ void WriteFileText(const char* name, const char* text) {
     out << text;
 }
 
-// Each test runs in a fresh empty working directory with the counter at its start value and a
-// shown frame that is red in its top half and black below.
+// Each test runs in a fresh empty working directory with the counter at its start value, a green
+// frame on the screen and, drawn into the back buffer but not swapped yet, a frame that is red in
+// its top half and black below: the snapshot is the frame just drawn.
 class SnapshotTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { window = OpenTestWindow(kWidth, kHeight, "snapshot"); }
@@ -51,10 +52,10 @@ protected:
         ASSERT_EQ(kHeight, glutGet(GLUT_WINDOW_HEIGHT));
         ASSERT_FALSE(directory.empty());
         snapshotCounter = 100;
-        ShowTopHalfRed();
+        DrawTopHalfRed();
     }
 
-    static void ShowTopHalfRed() {
+    static void DrawTopHalfRed() {
         glViewport(0, 0, kWidth, kHeight);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -65,6 +66,9 @@ protected:
         // the defaults of a double-buffered context, whatever an earlier test left
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glutSwapBuffers();
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glColor3f(1.0f, 0.0f, 0.0f);
@@ -74,7 +78,6 @@ protected:
         glVertex2f(1.0f, 1.0f);
         glVertex2f(-1.0f, 1.0f);
         glEnd();
-        glutSwapBuffers();
         glFinish();
     }
 
@@ -136,7 +139,8 @@ TEST_F(SnapshotTest, FileIsPackedRowsTopFirst) {
     ASSERT_EQ(header.size() + rowSize * kHeight, text.size());
     EXPECT_EQ(header, text.substr(0, header.size()));
 
-    // the first stored row is the window's top (red), the last its bottom (black)
+    // the first stored row is the window's top (red), the last its bottom (black); the green
+    // frame on the screen must not show
     const std::string firstRow = text.substr(header.size(), rowSize);
     const std::string lastRow = text.substr(header.size() + rowSize * (kHeight - 1), rowSize);
     for (int column = 0; column < kWidth; ++column) {
@@ -144,6 +148,7 @@ TEST_F(SnapshotTest, FileIsPackedRowsTopFirst) {
         EXPECT_EQ(255, static_cast<unsigned char>(firstRow[column * 3]));
         EXPECT_EQ(0, static_cast<unsigned char>(firstRow[column * 3 + 1]));
         EXPECT_EQ(0, static_cast<unsigned char>(lastRow[column * 3]));
+        EXPECT_EQ(0, static_cast<unsigned char>(lastRow[column * 3 + 1]));
     }
 }
 

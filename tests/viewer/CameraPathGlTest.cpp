@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,6 +17,9 @@ namespace {
 
 int displayCount = 0;
 
+// Several playback timer intervals: a timer chain still running ticks within it.
+constexpr int kQuietMs = 50;
+
 // Draws a frame the way the application does, so each redisplay advances the path once.
 void CountingDisplay() {
     ++displayCount;
@@ -25,15 +27,6 @@ void CountingDisplay() {
         viewer->BeginFrame();
         viewer->EndFrame();
     }
-}
-
-// Pumps events until the viewer's playback ends or the time runs out; false on time out.
-bool PumpUntilPlaybackEnds(const Viewer& viewer, int milliseconds) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (viewer.isPlayingBack && std::chrono::steady_clock::now() < end) {
-        PumpEvents(5);
-    }
-    return !viewer.isPlayingBack;
 }
 
 class CameraPathGlTest : public ::testing::Test {
@@ -45,8 +38,8 @@ protected:
         glutSetWindow(windowId);
         ASSERT_EQ(viewer.AttachWindow(windowId), windowId);
         glutDisplayFunc(CountingDisplay);
-        // Let anything pending from earlier tests run out before counting.
-        PumpEvents(40);
+        // Let the redisplays and ticks still pending from earlier tests run out before counting.
+        ASSERT_TRUE(PumpUntilTimersDue(kQuietMs));
         displayCount = 0;
     }
 
@@ -59,7 +52,7 @@ protected:
         viewer.isRecording = 0;
         // Pending timer ticks of this test must not reach a destroyed viewer.
         Viewer::windows[windowId] = nullptr;
-        PumpEvents(30);
+        EXPECT_TRUE(PumpUntilTimersDue(kQuietMs));
     }
 
     static int windowId;
@@ -82,7 +75,7 @@ TEST_F(CameraPathGlTest, PlaybackThroughRedisplaysShowsEveryRecordedFrameOnce) {
     viewer.cameras[0].origin.Set(-1.0f, 0.0f, 0.0f);
 
     viewer.StartPlayback(kCameraPathFile);
-    ASSERT_TRUE(PumpUntilPlaybackEnds(viewer, 5000));
+    ASSERT_TRUE(PumpEventsUntil([this] { return viewer.isPlayingBack == 0; }));
     std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find("CAM PLAYBACK...\n"), std::string::npos);
     EXPECT_NE(output.find(" seconds\n"), std::string::npos);
@@ -90,10 +83,11 @@ TEST_F(CameraPathGlTest, PlaybackThroughRedisplaysShowsEveryRecordedFrameOnce) {
     EXPECT_EQ(displayCount, kFrames + 1);
     EXPECT_NEAR(viewer.cameras[0].origin.x, kFrames - 1.0f, 1e-6f);
 
-    // The pending tick finds playback over and ends the chain: no more redisplays.
-    PumpEvents(50);
+    // The pending tick finds playback over and ends the chain: no more redisplays. A chain still
+    // running would tick, and post one, before timers due several intervals later.
+    ASSERT_TRUE(PumpUntilTimersDue(kQuietMs));
     displayCount = 0;
-    PumpEvents(150);
+    ASSERT_TRUE(PumpUntilTimersDue(kQuietMs));
     EXPECT_EQ(displayCount, 0);
 }
 

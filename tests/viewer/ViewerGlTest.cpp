@@ -1,4 +1,4 @@
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -49,12 +49,12 @@ TEST(ViewerWindowGlTest, WindowIdsUpToThirtyTwoAreAcceptedAndTheNextIsRefused) {
     for (const auto& viewer : viewers) {
         EXPECT_EQ(Viewer::windows[viewer->windowId], viewer.get());
     }
-    PumpEvents(50);
 
     for (const auto& viewer : viewers) {
         glutDestroyWindow(viewer->windowId);
     }
-    PumpEvents(20);
+    // GLUT closes destroyed windows in its next event round.
+    glutMainLoopEvent();
 }
 
 TEST(ViewerWindowGlTest, DestroyedViewerLeavesNoDispatchToItsWindow) {
@@ -69,14 +69,19 @@ TEST(ViewerWindowGlTest, DestroyedViewerLeavesNoDispatchToItsWindow) {
     glutSetWindow(windowId);
     EXPECT_EQ(Viewer::Current(), nullptr);
     // The window's own callbacks still point at the trampolines; they must find nothing.
+    ASSERT_TRUE(WaitForWindowMapped(windowId));
+    glutSetWindow(windowId);
     glutReshapeWindow(kSize + 8, kSize + 8);
     glutPostRedisplay();
-    PumpEvents(100);
+    EXPECT_TRUE(PumpEventsUntil([windowId] {
+        glutSetWindow(windowId);
+        return glutGet(GLUT_WINDOW_WIDTH) == kSize + 8;
+    }));
     ViewerMouseFunc(GLUT_LEFT_BUTTON, GLUT_DOWN, 1, 1);
     ViewerMotionFunc(5, 5);
     ViewerKeyboardFunc('z', 0, 0);
     glutDestroyWindow(windowId);
-    PumpEvents(20);
+    glutMainLoopEvent();
 }
 
 // A viewer in a real 64 x 64 window looking at the box -1..1 from (0, 0, 5), drawing in white on
@@ -86,7 +91,8 @@ protected:
     void SetUp() override {
         GlInitOnce();
         ASSERT_GT(viewer.CreateWindow("zel viewer test", kDisplayMode, 0, 0, kSize, kSize), 0);
-        PumpEvents(100);
+        ASSERT_TRUE(WaitForWindowMapped(viewer.windowId));
+        glutSetWindow(viewer.windowId);
         Vec3 a{-1.0f, -1.0f, -1.0f};
         Vec3 b{1.0f, 1.0f, 1.0f};
         Vec3 eye{0.0f, 0.0f, 5.0f};
@@ -99,7 +105,7 @@ protected:
 
     void TearDown() override {
         glutDestroyWindow(viewer.windowId);
-        PumpEvents(20);
+        glutMainLoopEvent();
     }
 
     // Moves camera i backwards (along its zAxis) by distance.
@@ -130,14 +136,8 @@ protected:
         glFinish();
     }
 
-    // The window as shown: the front buffer, RGB rows bottom-up.
-    std::vector<unsigned char> ShownImage() {
-        std::vector<unsigned char> pixels(kSize * kSize * 3);
-        glReadBuffer(GL_FRONT);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
-    }
+    // The window as the screen shows it, RGB rows bottom-up.
+    std::vector<unsigned char> ShownImage() { return ShownPixels(viewer.windowId); }
 
     // Pixels of the shown image that are not black.
     int LitPixels() {
