@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils imagemagick libx11-dev
   libassimp-dev
   valgrind
 )

@@ -16,9 +16,6 @@ tools/install-deps.sh
 jobs=$(nproc)
 prefix="${ZEL_BUILD_PREFIX:-build}"
 xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
-# Mesa's llvmpipe reads a window's front buffer back as black under Xvfb; softpipe in both the
-# server and the tests reads back what was drawn, which the snapshot and frame tests compare.
-export GALLIUM_DRIVER=softpipe
 
 echo "== g++ build =="
 cmake -S . -B "$prefix" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \

@@ -81,7 +81,6 @@ protected:
         ASSERT_TRUE(program.Start({"-file", dir.File(name)}));
         std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
         ASSERT_NE(window, "") << program.Stderr();
-        SleepMs(400);
 
         // "Viewer Options" (main entry 5) -> "Dump Cam Params" (entry 4).
         ASSERT_TRUE(PickMenuEntry(window, 40, 40, {5, 4}));
@@ -221,13 +220,14 @@ TEST_F(BadInput, MeshWithoutVerticesOrFacesShowsTheEmptySceneAndEscapeEndsWithSt
     ASSERT_TRUE(program.Start({"-file", dir.File("empty-mesh.zel")}));
     std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
     ASSERT_NE(window, "") << program.Stderr();
-    SleepMs(400);
 
-    // Nothing but the clear colour (0.6, 0.7, 0.7).
+    // Nothing but the clear colour (0.6, 0.7, 0.7), in the snapshot and on the screen.
     SendKeys(window, "equal");
     PpmImage image;
     ASSERT_TRUE(WaitForPpm(dir.File("snap100.ppm"), 10000, &image));
     EXPECT_EQ(CountPixelsNear(image, 153, 178, 178, 2), image.width * image.height);
+    PpmImage shown;
+    EXPECT_TRUE(WaitForWindowToShow(window, image, kRunTimeoutMs, &shown));
 
     SendKeys(window, "Escape");
     ProcessResult result = program.Wait(kRunTimeoutMs);

@@ -24,6 +24,11 @@ extern char** environ;
 
 namespace {
 
+// Time a menu may take to open or close on a loaded machine.
+constexpr int kMenuTimeoutMs = 5000;
+// Pause between two looks at a condition that does not hold yet.
+constexpr int kPollMs = 20;
+
 // Entries of a freeglut menu are 25 pixels high inside a 2-pixel border.
 constexpr int kMenuBorder = 2;
 constexpr int kMenuEntryHeight = 25;
@@ -111,15 +116,10 @@ bool ViewerProcess::Running() {
 }
 
 ProcessResult ViewerProcess::Wait(int timeoutMs) {
-    int64_t deadline = NowMs() + timeoutMs;
-    while (Running()) {
-        if (NowMs() > deadline) {
-            Kill();
-            result = ProcessResult();
-            result.timedOut = true;
-            break;
-        }
-        SleepMs(20);
+    if (!WaitFor([this] { return !Running(); }, timeoutMs)) {
+        Kill();
+        result = ProcessResult();
+        result.timedOut = true;
     }
     return result;
 }
@@ -140,14 +140,7 @@ std::string ViewerProcess::Stderr() const {
 }
 
 bool ViewerProcess::WaitForStdout(const std::string& text, int timeoutMs) const {
-    int64_t deadline = NowMs() + timeoutMs;
-    while (Stdout().find(text) == std::string::npos) {
-        if (NowMs() > deadline) {
-            return false;
-        }
-        SleepMs(50);
-    }
-    return true;
+    return WaitFor([this, &text] { return Stdout().find(text) != std::string::npos; }, timeoutMs);
 }
 
 namespace {
@@ -178,9 +171,6 @@ public:
             dup2(null, 1);
             dup2(null, 2);
             std::string displayFd = std::to_string(fds[1]);
-            // Mesa's llvmpipe reads a window's front buffer back as black under Xvfb unless
-            // both the server and the program use softpipe; snapshots read the front buffer.
-            setenv("GALLIUM_DRIVER", "softpipe", 1);
             execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-screen", "0", "1280x1024x24",
                    "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
@@ -204,7 +194,6 @@ public:
         setenv("DISPLAY", (":" + number).c_str(), 1);
         // A cookie file from an outer X server (xvfb-run's) does not belong to this one.
         unsetenv("XAUTHORITY");
-        setenv("GALLIUM_DRIVER", "softpipe", 1);
         return true;
     }
 
@@ -298,12 +287,13 @@ void MovePointer(int x, int y) {
 }
 
 void GlidePointer(int fromX, int fromY, int toX, int toY, int steps) {
-    // One xdotool run chains every step, with pauses so each step becomes its own motion event.
+    // One xdotool run chains every step; the server queues each as its own motion event, and
+    // the program handles them in order, however late.
     std::string command = "xdotool";
     for (int i = 1; i <= steps; ++i) {
         int x = fromX + (toX - fromX) * i / steps;
         int y = fromY + (toY - fromY) * i / steps;
-        command += " mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.02";
+        command += " mousemove " + std::to_string(x) + " " + std::to_string(y);
     }
     RunCommand(command);
     pointerX = toX;
@@ -311,12 +301,10 @@ void GlidePointer(int fromX, int fromY, int toX, int toY, int steps) {
 }
 
 void LeftDrag(int fromX, int fromY, int toX, int toY, int steps) {
+    // Input events reach the program in the order they are sent, so no pauses are needed.
     MovePointer(fromX, fromY);
-    SleepMs(50);
     RunCommand("xdotool mousedown 1");
-    SleepMs(50);
     GlidePointer(fromX, fromY, toX, toY, steps);
-    SleepMs(50);
     RunCommand("xdotool mouseup 1");
 }
 
@@ -326,7 +314,6 @@ bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<in
         return false;
     }
     MovePointer(frame.x + x, frame.y + y);
-    SleepMs(50);
     RunCommand("xdotool click 3");
 
     WindowGeometry menu;
@@ -335,22 +322,19 @@ bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<in
     for (size_t level = 0; level < path.size(); ++level) {
         // Find the menu opened at the expected corner: the main menu at the pointer, a sub-menu
         // to the right of its parent with its top level with the parent's entry.
-        int64_t deadline = NowMs() + 3000;
-        bool opened = false;
-        while (!opened && NowMs() < deadline) {
-            for (const std::string& id : VisibleMenus()) {
-                WindowGeometry candidate;
-                if (GetWindowGeometry(id, &candidate) && std::abs(candidate.x - menu.x) <= 4 &&
-                    std::abs(candidate.y - menu.y) <= 4) {
-                    menu = candidate;
-                    opened = true;
-                    break;
+        bool opened = WaitFor(
+            [&menu] {
+                for (const std::string& id : VisibleMenus()) {
+                    WindowGeometry candidate;
+                    if (GetWindowGeometry(id, &candidate) && std::abs(candidate.x - menu.x) <= 4 &&
+                        std::abs(candidate.y - menu.y) <= 4) {
+                        menu = candidate;
+                        return true;
+                    }
                 }
-            }
-            if (!opened) {
-                SleepMs(50);
-            }
-        }
+                return false;
+            },
+            kMenuTimeoutMs);
         if (!opened) {
             return false;
         }
@@ -358,38 +342,39 @@ bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<in
         int insideX = menu.x + 12;
         // Jump straight to the row: gliding down would open the sub-menus of the entries passed
         // on the way, and on a loaded machine one of them can still cover the wanted sub-menu.
+        // The program handles the motion before the click that follows it, however late.
         MovePointer(insideX, rowY);
-        // A busy program may handle the motion late; the click must find the entry highlighted.
-        SleepMs(300);
         if (level + 1 == path.size()) {
             RunCommand("xdotool click 1");
             break;
         }
         // Move right along the entry's row, so the hovered sub-menu stays the one wanted.
         GlidePointer(insideX, rowY, menu.x + menu.width - 4, rowY, 6);
-        SleepMs(100);
         int subX = menu.x + menu.width;
         int subY = rowY - kMenuBorder - kMenuEntryHeight / 2;
         menu.x = subX;
         menu.y = subY;
     }
     // The pick closes every menu.
-    int64_t deadline = NowMs() + 2000;
-    while (!VisibleMenus().empty()) {
+    return WaitFor([] { return VisibleMenus().empty(); }, kMenuTimeoutMs);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    int64_t deadline = NowMs() + timeoutMs;
+    while (!condition()) {
         if (NowMs() > deadline) {
             return false;
         }
-        SleepMs(50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
     return true;
 }
 
-void SleepMs(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+bool ReadPpm(const std::string& path, PpmImage* image) {
+    return ParsePpm(ReadWholeFile(path), image);
 }
 
-bool ReadPpm(const std::string& path, PpmImage* image) {
-    std::string data = ReadWholeFile(path);
+bool ParsePpm(const std::string& data, PpmImage* image) {
     std::istringstream header(data);
     std::string magic;
     int width = 0;
@@ -412,14 +397,21 @@ bool ReadPpm(const std::string& path, PpmImage* image) {
 }
 
 bool WaitForPpm(const std::string& path, int timeoutMs, PpmImage* image) {
-    int64_t deadline = NowMs() + timeoutMs;
-    while (!ReadPpm(path, image)) {
-        if (NowMs() > deadline) {
-            return false;
-        }
-        SleepMs(50);
-    }
-    return true;
+    return WaitFor([&path, image] { return ReadPpm(path, image); }, timeoutMs);
+}
+
+bool CaptureWindow(const std::string& window, PpmImage* image) {
+    return ParsePpm(
+        RunCommand("import -silent -window " + window + " -depth 8 ppm:- 2>/dev/null"), image);
+}
+
+bool WaitForWindowToShow(const std::string& window, const PpmImage& image, int timeoutMs,
+                         PpmImage* shown) {
+    return WaitFor(
+        [&window, &image, shown] {
+            return CaptureWindow(window, shown) && CountDifferentPixels(image, *shown) == 0;
+        },
+        timeoutMs);
 }
 
 int CountPixelsNear(const PpmImage& image, int r, int g, int b, int tolerance) {
@@ -430,6 +422,23 @@ int CountPixelsNear(const PpmImage& image, int r, int g, int b, int tolerance) {
             std::abs(image.pixels[i + 2] - b) <= tolerance) {
             ++count;
         }
+    }
+    return count;
+}
+
+int CountPixelsLedBy(const PpmImage& image, int channel) {
+    // a channel leads when it exceeds both others by this much
+    constexpr int kLeadMargin = 20;
+    int count = 0;
+    for (size_t i = 0; i + 2 < image.pixels.size(); i += 3) {
+        int lead = image.pixels[i + channel];
+        bool leads = true;
+        for (int other = 0; other < 3; ++other) {
+            if (other != channel && lead < image.pixels[i + other] + kLeadMargin) {
+                leads = false;
+            }
+        }
+        count += leads ? 1 : 0;
     }
     return count;
 }

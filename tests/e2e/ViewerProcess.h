@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,15 +77,16 @@ std::vector<std::string> VisibleMenus();
 void SendKeys(const std::string& window, const std::string& keys);
 // Moves the pointer to a screen position.
 void MovePointer(int x, int y);
-// Moves the pointer in small steps with short pauses, so the program sees every motion event.
+// Moves the pointer in small steps, each its own motion event.
 void GlidePointer(int fromX, int fromY, int toX, int toY, int steps);
 // Presses the left button at (fromX, fromY), glides to (toX, toY) and releases it there.
 void LeftDrag(int fromX, int fromY, int toX, int toY, int steps);
 // Picks an entry from the right-button menu, opened at window pixel (x, y): path holds the
 // entry index in the main menu, then the index in each sub-menu. False when a menu did not open.
 bool PickMenuEntry(const std::string& window, int x, int y, const std::vector<int>& path);
-// Sleeps for the given time.
-void SleepMs(int milliseconds);
+// Polls condition until it holds; false after timeoutMs. Tests wait for what they check this
+// way, never for a fixed time.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs);
 
 // An RGB image read from a binary PPM file.
 struct PpmImage {
@@ -95,10 +97,21 @@ struct PpmImage {
 
 // Reads a binary PPM (P6, maximum 255) file; false when it is missing, malformed or short.
 bool ReadPpm(const std::string& path, PpmImage* image);
+// Parses binary PPM bytes; false when they are malformed or short.
+bool ParsePpm(const std::string& data, PpmImage* image);
+// The window's pixels as the X server holds them, that is what the screen shows (ImageMagick's
+// import); false when the window cannot be read.
+bool CaptureWindow(const std::string& window, PpmImage* image);
+// Waits up to timeoutMs until the screen shows exactly the image in the window, as it does once
+// the program has drawn and swapped that frame; shown receives the last capture.
+bool WaitForWindowToShow(const std::string& window, const PpmImage& image, int timeoutMs,
+                         PpmImage* shown);
 // Waits up to timeoutMs until the file exists as a complete PPM image and reads it.
 bool WaitForPpm(const std::string& path, int timeoutMs, PpmImage* image);
 // Number of pixels whose channels all lie within tolerance of (r, g, b).
 int CountPixelsNear(const PpmImage& image, int r, int g, int b, int tolerance);
+// Number of pixels whose channel (0 red, 1 green, 2 blue) exceeds both others by a clear margin.
+int CountPixelsLedBy(const PpmImage& image, int channel);
 // Number of pixels that differ between two images of the same size.
 int CountDifferentPixels(const PpmImage& a, const PpmImage& b);
 
