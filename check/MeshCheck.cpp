@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -13,6 +14,10 @@
 #include "mesh/Mesh.h"
 
 namespace {
+
+// The Open Asset Import Library keeps state shared by all its importers while it reads, so the
+// converter's reading runs one file at a time; building and counting still run side by side.
+std::mutex convertMutex;
 
 // ZEL files are known by their name, as tools/run.sh knows them.
 bool IsZelPath(const std::string& path) {
@@ -137,7 +142,10 @@ bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::st
     } else {
         ConvertSummary summary;
         std::string text;
-        if (!ConvertImport(path, weld, &mesh, &summary, &text)) {
+        std::unique_lock<std::mutex> lock(convertMutex);
+        const bool imported = ConvertImport(path, weld, &mesh, &summary, &text);
+        lock.unlock();
+        if (!imported) {
             *message = ErrorNamingFile(path, text);
             return false;
         }
