@@ -1,5 +1,7 @@
 #include "convert/Converter.h"
 
+#include "convert/PolygonSoup.h"
+
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -104,21 +106,11 @@ std::vector<ConvertInstance> ConvertCollectInstances(const aiScene& scene) {
     return instances;
 }
 
-size_t ConvertTriangleCount(const aiMesh& mesh) {
-    size_t triangles = 0;
-    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
-        if (mesh.mFaces[f].mNumIndices == 3) {
-            ++triangles;
-        }
-    }
-    return triangles;
-}
-
-// Appends one placed mesh: its vertices moved by the transform, and its triangles renumbered
-// after the vertices already in the output.
+// Appends one placed mesh's vertices, moved by the transform, and its polygons, renumbered after
+// the vertices already in the soup; points and lines are counted and left out.
 bool ConvertAppendMesh(const aiMesh& source, const aiMatrix4x4& transform, const std::string& path,
-                       ZelMesh* mesh, std::string* message) {
-    const size_t base = mesh->coordinates.size() / 3;
+                       PolygonSoup* soup, std::string* message) {
+    const size_t base = soup->coordinates.size() / 3;
     const bool moved = !transform.IsIdentity();
     for (unsigned int v = 0; v < source.mNumVertices; ++v) {
         const aiVector3D p = moved ? transform * source.mVertices[v] : source.mVertices[v];
@@ -127,21 +119,95 @@ bool ConvertAppendMesh(const aiMesh& source, const aiMatrix4x4& transform, const
                 "Error: \"" + path + "\" has a vertex position that is not a finite number",
                 message);
         }
-        mesh->coordinates.insert(mesh->coordinates.end(), {p.x, p.y, p.z});
+        soup->coordinates.insert(soup->coordinates.end(), {p.x, p.y, p.z});
     }
     for (unsigned int f = 0; f < source.mNumFaces; ++f) {
         const aiFace& face = source.mFaces[f];
-        if (face.mNumIndices != 3) {
+        if (face.mNumIndices < 3) {
+            ++soup->droppedElements;
             continue;
         }
-        for (unsigned int c = 0; c < 3; ++c) {
+        soup->polygonSizes.push_back(static_cast<int>(face.mNumIndices));
+        for (unsigned int c = 0; c < face.mNumIndices; ++c) {
             if (face.mIndices[c] >= source.mNumVertices) {
                 return ConvertFail(
                     "Error: \"" + path + "\" has a face with a vertex number out of range",
                     message);
             }
-            mesh->indices.push_back(static_cast<int>(base + face.mIndices[c]));
+            soup->corners.push_back(static_cast<int>(base + face.mIndices[c]));
         }
+    }
+    return true;
+}
+
+// Reads any format the importer knows into one soup: every mesh placement in file order.
+bool ConvertImportScene(const std::string& inputPath, PolygonSoup* soup, std::string* message) {
+    // no post-processing: triangulation is done once for every format, and the joining and
+    // pre-transform steps regroup meshes and weld by more than position
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(inputPath, 0);
+    if (scene == nullptr) {
+        return ConvertFail("Error: cannot import \"" + inputPath +
+                               "\": " + ConvertOneLine(importer.GetErrorString()),
+                           message);
+    }
+    PolygonSoup result;
+    result.format = ConvertFormatName(importer);
+    result.meshCount = static_cast<int>(std::min<unsigned int>(scene->mNumMeshes, INT_MAX));
+
+    // count first, so that the ZEL format's 32-bit counts are checked before anything is copied
+    const std::vector<ConvertInstance> instances = ConvertCollectInstances(*scene);
+    size_t vertexTotal = 0;
+    size_t cornerTotal = 0;
+    std::vector<bool> used(instances.size(), false);
+    for (size_t i = 0; i < instances.size(); ++i) {
+        const aiMesh& source = *scene->mMeshes[instances[i].meshIndex];
+        for (unsigned int f = 0; f < source.mNumFaces; ++f) {
+            if (source.mFaces[f].mNumIndices >= 3) {
+                used[i] = true;
+                cornerTotal += source.mFaces[f].mNumIndices;
+            }
+        }
+        // a mesh of points or lines alone has no surface, so its vertices are left out too
+        if (used[i]) {
+            vertexTotal += source.mNumVertices;
+        } else {
+            result.droppedElements += source.mNumFaces;
+        }
+    }
+    if (vertexTotal > static_cast<size_t>(INT_MAX) || cornerTotal > static_cast<size_t>(INT_MAX)) {
+        return ConvertFail("Error: \"" + inputPath + "\" is too large for a ZEL file", message);
+    }
+    result.coordinates.reserve(3 * vertexTotal);
+    result.corners.reserve(cornerTotal);
+    for (size_t i = 0; i < instances.size(); ++i) {
+        if (used[i] && !ConvertAppendMesh(*scene->mMeshes[instances[i].meshIndex],
+                                          instances[i].transform, inputPath, &result, message)) {
+            return false;
+        }
+    }
+    *soup = std::move(result);
+    return true;
+}
+
+// The whole file in memory, for the soup readers.
+bool ConvertReadBytes(const std::string& path, std::string* bytes, std::string* message) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return ConvertFail("Error: cannot read \"" + path + "\": " + std::strerror(errno), message);
+    }
+    struct stat status;
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+        std::fclose(file);
+        return ConvertFail("Error: cannot read \"" + path + "\": it is not a regular file",
+                           message);
+    }
+    bytes->resize(static_cast<size_t>(status.st_size));
+    const size_t read = std::fread(bytes->data(), 1, bytes->size(), file);
+    const bool failed = std::ferror(file) != 0 || read != bytes->size();
+    std::fclose(file);
+    if (failed) {
+        return ConvertFail("Error: cannot read \"" + path + "\": read error", message);
     }
     return true;
 }
@@ -153,61 +219,41 @@ bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, Conve
     if (!ConvertCheckReadable(inputPath, message)) {
         return false;
     }
-
-    // no pre-transform or vertex joining steps: they regroup meshes and weld by more than position
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(inputPath, aiProcess_Triangulate);
-    if (scene == nullptr) {
-        return ConvertFail("Error: cannot import \"" + inputPath +
-                               "\": " + ConvertOneLine(importer.GetErrorString()),
-                           message);
-    }
-
-    ConvertSummary result;
-    result.format = ConvertFormatName(importer);
-    result.meshCount = static_cast<int>(std::min<unsigned int>(scene->mNumMeshes, INT_MAX));
-    result.welded = weld;
-
-    // count first, so that the ZEL format's 32-bit counts are checked before anything is copied
-    const std::vector<ConvertInstance> instances = ConvertCollectInstances(*scene);
-    size_t vertexTotal = 0;
-    size_t triangleTotal = 0;
-    size_t droppedTotal = 0;
-    std::vector<bool> used(instances.size(), false);
-    for (size_t i = 0; i < instances.size(); ++i) {
-        const aiMesh& source = *scene->mMeshes[instances[i].meshIndex];
-        const size_t triangles = ConvertTriangleCount(source);
-        droppedTotal += source.mNumFaces - triangles;
-        // a mesh of points or lines alone has no surface, so its vertices are left out too
-        if (triangles > 0) {
-            used[i] = true;
-            vertexTotal += source.mNumVertices;
-            triangleTotal += triangles;
-        }
-    }
-    if (triangleTotal == 0) {
-        return ConvertFail("Error: \"" + inputPath + "\" holds no triangles", message);
-    }
-    if (vertexTotal > static_cast<size_t>(INT_MAX) ||
-        triangleTotal > static_cast<size_t>(INT_MAX / 3) ||
-        droppedTotal > static_cast<size_t>(INT_MAX)) {
-        return ConvertFail("Error: \"" + inputPath + "\" is too large for a ZEL file", message);
-    }
-
-    ZelMesh converted;
-    converted.coordinates.reserve(3 * vertexTotal);
-    converted.indices.reserve(3 * triangleTotal);
-    for (size_t i = 0; i < instances.size(); ++i) {
-        if (used[i] && !ConvertAppendMesh(*scene->mMeshes[instances[i].meshIndex],
-                                          instances[i].transform, inputPath, &converted, message)) {
+    PolygonSoup soup;
+    PolygonSoupFormat format;
+    if (PolygonSoupFormatOfPath(inputPath, &format)) {
+        std::string bytes;
+        std::string problem;
+        if (!ConvertReadBytes(inputPath, &bytes, message)) {
             return false;
         }
+        if (!PolygonSoupRead(bytes, format, &soup, &problem)) {
+            return ConvertFail("Error: \"" + inputPath + "\" " + problem, message);
+        }
+    } else if (!ConvertImportScene(inputPath, &soup, message)) {
+        return false;
     }
 
-    result.verticesBefore = static_cast<int>(vertexTotal);
+    const size_t triangles = PolygonSoupTriangleCount(soup);
+    if (triangles == 0) {
+        return ConvertFail("Error: \"" + inputPath + "\" holds no triangles", message);
+    }
+    if (triangles > static_cast<size_t>(INT_MAX / 3) ||
+        soup.droppedElements > static_cast<size_t>(INT_MAX)) {
+        return ConvertFail("Error: \"" + inputPath + "\" is too large for a ZEL file", message);
+    }
+    ZelMesh converted;
+    PolygonSoupTriangulate(soup, &converted);
+
+    ConvertSummary result;
+    result.format = soup.format;
+    result.meshCount = soup.meshCount;
+    result.polygonsRead = static_cast<int>(soup.polygonSizes.size());
+    result.trianglesWritten = static_cast<int>(triangles);
+    result.droppedElements = static_cast<int>(soup.droppedElements);
+    result.verticesBefore = ZelMeshVertexCount(converted);
     result.verticesAfter = weld ? ZelMeshWeld(&converted) : result.verticesBefore;
-    result.faceCount = static_cast<int>(triangleTotal);
-    result.droppedFaces = static_cast<int>(droppedTotal);
+    result.welded = weld;
     *mesh = std::move(converted);
     *summary = result;
     return true;
@@ -230,13 +276,14 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, bo
 std::string ConvertSummaryText(const ConvertSummary& summary) {
     std::string text = summary.format + ": " + std::to_string(summary.meshCount) +
                        (summary.meshCount == 1 ? " mesh, " : " meshes, ") +
+                       std::to_string(summary.polygonsRead) + " polygons read, " +
+                       std::to_string(summary.trianglesWritten) + " triangles written, " +
+                       std::to_string(summary.droppedElements) + " points and lines dropped, " +
                        std::to_string(summary.verticesBefore) + " vertices";
     if (summary.welded) {
         text += " welded to " + std::to_string(summary.verticesAfter);
     } else {
         text += " (not welded)";
     }
-    text += ", " + std::to_string(summary.faceCount) + " faces, " +
-            std::to_string(summary.droppedFaces) + " points and lines dropped";
     return text;
 }

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
-  libassimp-dev
+  libassimp-dev libcgal-dev
   valgrind
 )
 

@@ -45,7 +45,8 @@ TEST(ConvertProgram, SuccessWritesTheFileAndOneSummaryLine) {
     std::string error;
     EXPECT_EQ(RunProgram({kProgram, dir.File("cube.stl"), dir.File("cube.zel")}, &error), 0);
     EXPECT_EQ(CountLines(error), 1) << error;
-    EXPECT_NE(error.find("1 mesh, 36 vertices welded to 8, 12 faces, 0 points and lines dropped"),
+    EXPECT_NE(error.find("STL (binary): 1 mesh, 12 polygons read, 12 triangles written, 0 points "
+                         "and lines dropped, 36 vertices welded to 8\n"),
               std::string::npos)
         << error;
     EXPECT_EQ(ReadFileBytes(dir.File("cube.zel")).compare(0, 9, "ZEL\n8 12\n"), 0);
@@ -83,4 +84,38 @@ TEST(ConvertProgram, MeshTheViewerWouldRefuseIsNotWritten) {
     EXPECT_EQ(error.rfind("Error: ", 0), 0u) << error;
     EXPECT_NE(error.find("out of range"), std::string::npos) << error;
     EXPECT_FALSE(std::ifstream(dir.File("far.zel")).is_open());
+}
+
+TEST(ConvertProgram, FilesHoldingFewerElementsThanDeclaredAreRefusedAndWriteNothing) {
+    TempDirectory dir;
+    const std::string fourVertices = "0 0 0\n1 0 0\n0 1 0\n0 0 1\n";
+    ASSERT_TRUE(WriteFileBytes(dir.File("short.off"),
+                               "OFF\n4 3 0\n" + fourVertices + "3 0 1 2\n3 0 2 3\n"));
+    ASSERT_TRUE(WriteFileBytes(
+        dir.File("short.ply"),
+        "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+        "property float z\nelement face 3\nproperty list uchar int vertex_indices\nend_header\n" +
+            fourVertices + "3 0 1 2\n3 0 2 3\n"));
+    const std::pair<const char*, const char*> cases[] = {
+        {"short.off", "holds 2 of the 3 faces its header declares\n"},
+        {"short.ply", "holds 2 of the 3 \"face\" elements its header declares\n"}};
+    for (const auto& [name, words] : cases) {
+        std::string error;
+        EXPECT_EQ(RunProgram({kProgram, dir.File(name), dir.File("out.zel")}, &error), 1);
+        EXPECT_EQ(error, "Error: \"" + dir.File(name) + "\" " + words);
+        EXPECT_FALSE(std::ifstream(dir.File("out.zel")).good()) << name;
+    }
+}
+
+TEST(ConvertProgram, OffWithCommentsBetweenBlocksKeepsEveryFace) {
+    TempDirectory dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("commented.off"),
+                               "OFF\n4 3 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n# 3 facets\n# ------\n"
+                               "3 0 1 2\n3 0 2 3\n3 0 3 1\n"));
+    std::string error;
+    EXPECT_EQ(RunProgram({kProgram, dir.File("commented.off"), dir.File("out.zel")}, &error), 0);
+    EXPECT_EQ(error,
+              "OFF: 1 mesh, 3 polygons read, 3 triangles written, 0 points and lines dropped, 4 "
+              "vertices welded to 4\n");
+    EXPECT_EQ(ReadFileBytes(dir.File("out.zel")).compare(0, 8, "ZEL\n4 3\n"), 0);
 }

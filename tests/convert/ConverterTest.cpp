@@ -45,8 +45,8 @@ void ExpectWeldedUnitCube(const Imported& imported) {
     EXPECT_EQ(ZelMeshVertexCount(imported.mesh), 8);
     EXPECT_EQ(imported.summary.verticesAfter, 8);
     EXPECT_EQ(ZelMeshFaceCount(imported.mesh), 12);
-    EXPECT_EQ(imported.summary.faceCount, 12);
-    EXPECT_EQ(imported.summary.droppedFaces, 0);
+    EXPECT_EQ(imported.summary.trianglesWritten, 12);
+    EXPECT_EQ(imported.summary.droppedElements, 0);
     EXPECT_TRUE(IsClosedAndConsistent(imported.mesh));
     // winding kept as the file gives it: outward faces enclose a positive volume
     EXPECT_NEAR(SignedVolume(imported.mesh), 1.0, 1e-6);
@@ -70,11 +70,13 @@ TEST(ConvertFormats, AsciiStlCubeWeldsToEightVertices) {
     EXPECT_EQ(imported.summary.verticesBefore, 36);
 }
 
-TEST(ConvertFormats, ObjCubeWithNormalAndTextureSeamsWeldsToEightVertices) {
+TEST(ConvertFormats, ObjCubeWithNormalAndTextureSeamsKeepsItsEightPositions) {
+    // normals and texture coordinates are not read, so seams do not split the positions
     TempDirectory dir;
     const Imported imported = ImportFile(dir, "cube.obj", CubeObjWithSeams());
     ExpectWeldedUnitCube(imported);
-    EXPECT_GT(imported.summary.verticesBefore, 8);
+    EXPECT_EQ(imported.summary.verticesBefore, 8);
+    EXPECT_EQ(imported.summary.polygonsRead, 6);
     EXPECT_NE(imported.summary.format.find("Wavefront"), std::string::npos);
 }
 
@@ -167,26 +169,27 @@ TEST(ConvertDropping, PointsAndLinesAreDroppedAndCounted) {
     const Imported imported = ImportFile(dir, "mixed.obj", obj);
     ASSERT_TRUE(imported.ok) << imported.message;
     EXPECT_EQ(ZelMeshFaceCount(imported.mesh), 1);
-    EXPECT_EQ(imported.summary.droppedFaces, 3);
+    EXPECT_EQ(imported.summary.droppedElements, 3);
 }
 
-TEST(ConvertSummaryLine, NamesFormatMeshesVerticesFacesAndDropped) {
+TEST(ConvertSummaryLine, NamesFormatMeshesPolygonsTrianglesDroppedAndVertices) {
     ConvertSummary summary;
-    summary.format = "Stereolithography (STL)";
+    summary.format = "STL (binary)";
     summary.meshCount = 2;
+    summary.polygonsRead = 10;
+    summary.trianglesWritten = 12;
+    summary.droppedElements = 3;
     summary.verticesBefore = 36;
     summary.verticesAfter = 8;
-    summary.faceCount = 12;
-    summary.droppedFaces = 3;
     EXPECT_EQ(ConvertSummaryText(summary),
-              "Stereolithography (STL): 2 meshes, 36 vertices welded to 8, 12 faces, 3 points and "
-              "lines dropped");
+              "STL (binary): 2 meshes, 10 polygons read, 12 triangles written, 3 points and lines "
+              "dropped, 36 vertices welded to 8");
     summary.meshCount = 1;
     summary.welded = false;
     summary.verticesAfter = 36;
     EXPECT_EQ(ConvertSummaryText(summary),
-              "Stereolithography (STL): 1 mesh, 36 vertices (not welded), 12 faces, 3 points and "
-              "lines dropped");
+              "STL (binary): 1 mesh, 10 polygons read, 12 triangles written, 3 points and lines "
+              "dropped, 36 vertices (not welded)");
 }
 
 TEST(ConvertErrors, UnreadableInputsAreNamed) {
