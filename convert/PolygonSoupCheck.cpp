@@ -151,14 +151,18 @@ std::string CheckHolds(size_t found, size_t declared, const std::string& what) {
 
 // ---- OFF ----
 
-// Text OFF headers: [ST][C][N]OFF; numbers on each vertex line beyond x, y, z.
-bool CheckOffKeyword(std::string_view word, size_t* vertexNumbers) {
+// Text OFF headers: [ST]OFF, [C][N]OFF; the numbers each vertex line starts with, and whether
+// colours follow them.
+bool CheckOffKeyword(std::string_view word, size_t* vertexNumbers, bool* coloured) {
     size_t numbers = 3;
+    bool textured = false;
     if (word.substr(0, 2) == "ST") {
         numbers += 2;
+        textured = true;
         word.remove_prefix(2);
     }
-    if (!word.empty() && word[0] == 'C') {
+    *coloured = !word.empty() && word[0] == 'C';
+    if (*coloured) {
         word.remove_prefix(1);
     }
     if (!word.empty() && word[0] == 'N') {
@@ -166,10 +170,32 @@ bool CheckOffKeyword(std::string_view word, size_t* vertexNumbers) {
         word.remove_prefix(1);
     }
     *vertexNumbers = numbers;
-    return word == "OFF";
+    return word == "OFF" && !(textured && *coloured);
 }
 
-bool CheckOffFace(const Tokens& tokens, size_t line, size_t vertexCount, std::string* problem) {
+// A colour as the reader takes it: three or four whole numbers from 0 to 255, or three or four
+// numbers from 0 to 1.
+bool CheckOffColour(const Tokens& tokens, size_t first, size_t line, std::string* problem) {
+    const size_t count = tokens.size() - first;
+    bool whole = true;
+    bool unit = true;
+    for (size_t t = first; t < tokens.size(); ++t) {
+        double value = 0.0;
+        CheckReal(tokens[t], &value);
+        whole = whole && std::floor(value) == value && value >= 0 && value <= 255;
+        unit = unit && value >= 0 && value <= 1;
+    }
+    if ((count != 3 && count != 4) || !(whole || unit)) {
+        return CheckFail(CheckLine(line) +
+                             "a colour needs 3 or 4 numbers, all from 0 to 255 or all from 0 to 1",
+                         problem);
+    }
+    return true;
+}
+
+// Checks a face line; sets how many numbers follow its corners.
+bool CheckOffFace(const Tokens& tokens, size_t line, size_t vertexCount, size_t* extra,
+                  std::string* problem) {
     long long count = 0;
     if (!CheckInteger(tokens[0], 0, static_cast<long long>(tokens.size()) - 1, &count)) {
         return CheckFail(CheckLine(line) + CheckQuote(tokens[0]) +
@@ -191,6 +217,7 @@ bool CheckOffFace(const Tokens& tokens, size_t line, size_t vertexCount, std::st
             return CheckFail(CheckLine(line) + CheckQuote(tokens[t]) + " is not a number", problem);
         }
     }
+    *extra = tokens.size() - 1 - static_cast<size_t>(count);
     return true;
 }
 
@@ -474,8 +501,12 @@ bool PlyCheckAscii(const std::string& bytes, size_t start, size_t line,
         long long low = 0;
         long long high = 0;
         PlyTypeRange(type, &low, &high);
-        const bool good =
-            PlyTypeIsReal(type) ? CheckReal(token, &real) : CheckInteger(token, low, high, integer);
+        // a float property must hold a value a float can take, or the reader refuses it
+        const bool good = PlyTypeIsReal(type)
+                              ? CheckReal(token, &real) &&
+                                    (type == PlyType::Float64 ||
+                                     std::fabs(real) <= std::numeric_limits<float>::max())
+                              : CheckInteger(token, low, high, integer);
         if (!good) {
             return CheckFail(CheckLine(tokens.Line()) + CheckQuote(token) + " is not " +
                                  (PlyTypeIsReal(type) ? "a finite number" : "a whole number") +
@@ -698,6 +729,8 @@ bool PolygonSoupCheckOff(const std::string& bytes, PolygonSoupCheck* check, std:
     std::string_view line;
     Tokens tokens;
     size_t vertexNumbers = 3;
+    bool coloured = false;
+    bool facesColoured = false;
     long long counts[3] = {0, 0, 0};
     size_t countsRead = 0;
     size_t verticesRead = 0;
@@ -710,9 +743,12 @@ bool PolygonSoupCheckOff(const std::string& bytes, PolygonSoupCheck* check, std:
         const std::string at = CheckLine(lines.Number());
         size_t t = 0;
         if (stage == Stage::Keyword) {
-            if (!CheckOffKeyword(tokens[0], &vertexNumbers)) {
-                return CheckFail(at + "the header word " + CheckQuote(tokens[0]) +
-                                     " is not OFF, COFF, NOFF, CNOFF or STOFF",
+            // the word itself may not run into a comment: the reader takes "OFF#" for no header
+            Tokens words;
+            CheckSplit(line, &words);
+            if (!CheckOffKeyword(words[0], &vertexNumbers, &coloured)) {
+                return CheckFail(at + "the header word " + CheckQuote(words[0]) +
+                                     " is not OFF, COFF, NOFF, CNOFF, STOFF or STNOFF",
                                  problem);
             }
             if (tokens.size() > 1 && tokens[1] == "BINARY") {
@@ -751,14 +787,27 @@ bool PolygonSoupCheckOff(const std::string& bytes, PolygonSoupCheck* check, std:
                                      std::to_string(vertexNumbers) + " numbers",
                                  problem);
             }
+            // in a coloured file the reader takes a colour from every vertex line
+            if (coloured && !CheckOffColour(tokens, vertexNumbers, lines.Number(), problem)) {
+                return false;
+            }
             if (++verticesRead == static_cast<size_t>(counts[0])) {
                 stage = counts[1] > 0 ? Stage::Faces : Stage::After;
             }
             continue;
         }
         if (stage == Stage::Faces) {
-            if (!CheckOffFace(tokens, lines.Number(), static_cast<size_t>(counts[0]), problem)) {
+            size_t extra = 0;
+            if (!CheckOffFace(tokens, lines.Number(), static_cast<size_t>(counts[0]), &extra,
+                              problem)) {
                 return false;
+            }
+            // once a face of a coloured file has a colour, the reader takes one from every face
+            if (coloured && (extra > 0 || facesColoured)) {
+                if (!CheckOffColour(tokens, tokens.size() - extra, lines.Number(), problem)) {
+                    return false;
+                }
+                facesColoured = true;
             }
             if (++facesRead == static_cast<size_t>(counts[1])) {
                 stage = Stage::After;
@@ -907,6 +956,7 @@ bool PolygonSoupCheckStl(const std::string& bytes, PolygonSoupCheck* check, std:
             }
         }
         check->format = "STL (binary)";
+        check->binary = true;
         check->vertexCount = 3 * static_cast<size_t>(declared);
         check->polygonCount = declared;
         return true;

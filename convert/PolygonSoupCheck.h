@@ -11,6 +11,7 @@ struct PolygonSoupCheck {
     size_t vertexCount = 0;          // vertex records (STL: three a facet)
     size_t polygonCount = 0;         // face records of any corner count
     size_t droppedElements = 0;      // point and line records, which are not faces
+    bool binary = false;             // STL only: binary rather than ASCII
     std::string readerText;          // OBJ only: the vertex and face lines, as the reader takes them
 };
 

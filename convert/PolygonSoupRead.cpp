@@ -69,7 +69,7 @@ bool SoupCheck(const std::string& bytes, PolygonSoupFormat format, PolygonSoupCh
     return false;
 }
 
-bool SoupLibraryRead(std::istream& stream, PolygonSoupFormat format,
+bool SoupLibraryRead(std::istream& stream, PolygonSoupFormat format, bool binary,
                      std::vector<SoupPoint>* points, std::vector<SoupPolygon>* polygons) {
     const auto quiet = CGAL::parameters::verbose(false);
     // the checks keep the readers off every path known to throw; this is the last guard
@@ -82,7 +82,10 @@ bool SoupLibraryRead(std::istream& stream, PolygonSoupFormat format,
             case PolygonSoupFormat::Obj:
                 return CGAL::IO::read_OBJ(stream, *points, *polygons, quiet);
             case PolygonSoupFormat::Stl:
-                return CGAL::IO::read_STL(stream, *points, *polygons, quiet);
+                // read_STL guesses the kind from the first word and, when the guess fails, reads
+                // the other kind after what the first attempt appended; the check knows the kind
+                return binary ? CGAL::IO::internal::parse_binary_STL(stream, *points, *polygons)
+                              : CGAL::IO::internal::parse_ASCII_STL(stream, *points, *polygons);
         }
     } catch (const std::exception&) {
         return false;
@@ -142,8 +145,10 @@ bool PolygonSoupRead(const std::string& bytes, PolygonSoupFormat format, Polygon
     PolygonSoup result;
     result.format = check.format;
     result.droppedElements = check.droppedElements;
-    // the OBJ reader refuses a file without faces; here it is a soup without polygons
-    if (check.polygonCount == 0) {
+    // the OBJ reader refuses a file without faces or vertices; here it is a soup without
+    // polygons, since without vertices every face is empty
+    if (check.polygonCount == 0 || (format == PolygonSoupFormat::Obj && check.vertexCount == 0)) {
+        result.droppedElements += check.polygonCount;
         *soup = std::move(result);
         return true;
     }
@@ -154,7 +159,7 @@ bool PolygonSoupRead(const std::string& bytes, PolygonSoupFormat format, Polygon
     const std::string& text = format == PolygonSoupFormat::Obj ? check.readerText : bytes;
     SoupBytesBuffer buffer(text.data(), text.size());
     std::istream stream(&buffer);
-    if (!SoupLibraryRead(stream, format, &points, &polygons)) {
+    if (!SoupLibraryRead(stream, format, check.binary, &points, &polygons)) {
         return SoupFail("cannot be read as " + check.format, problem);
     }
 
