@@ -141,7 +141,7 @@ void ConvertGrid(benchmark::State& state, const std::string& extension) {
             return;
         }
     }
-    state.counters["faces"] = summary.faceCount;
+    state.counters["faces"] = summary.trianglesWritten;
     state.counters["vertices"] = summary.verticesAfter;
 }
 

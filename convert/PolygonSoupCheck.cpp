@@ -472,7 +472,6 @@ struct PlyWalk {
     const PlyProperty* corners = nullptr;  // face elements only
     size_t vertexCount = 0;
     size_t item = 0;
-    size_t droppedFaces = 0;
 };
 
 std::string PlyCornerProblem(const PlyWalk& walk) {
