@@ -21,7 +21,7 @@ MeshCheck CheckData(const ZelMesh& data) {
 
 // The counts must be those of the report the viewer prints for the same arrays.
 void ExpectViewerCounts(const ZelMesh& data, const MeshCheck& check, const std::string& name) {
-    const fixtures::EdgeCounts report = fixtures::ParseReport(fixtures::Build(data).report);
+    const EdgeCounts report = fixtures::ParseReport(fixtures::Build(data).report);
     EXPECT_EQ(check.vertices, ZelMeshVertexCount(data)) << name;
     EXPECT_EQ(check.faces, ZelMeshFaceCount(data)) << name;
     EXPECT_EQ(check.halfEdges, report.total) << name;

@@ -280,22 +280,6 @@ double SignedVolume(const ZelMesh& mesh) {
     return volume;
 }
 
-bool IsClosedAndConsistent(const ZelMesh& mesh) {
-    std::map<std::pair<int, int>, int> directed;
-    for (int f = 0; f < ZelMeshFaceCount(mesh); ++f) {
-        for (int c = 0; c < 3; ++c) {
-            ++directed[{mesh.indices[3 * f + c], mesh.indices[3 * f + (c + 1) % 3]}];
-        }
-    }
-    for (const auto& [edge, count] : directed) {
-        const auto reverse = directed.find({edge.second, edge.first});
-        if (count != 1 || reverse == directed.end() || reverse->second != 1) {
-            return false;
-        }
-    }
-    return !directed.empty();
-}
-
 int RunProgram(const std::vector<std::string>& arguments, std::string* standardError) {
     return RunProgram(arguments, nullptr, standardError);
 }

@@ -58,9 +58,6 @@ std::string TranslatedSquareCollada();
 // Signed volume enclosed by the mesh's triangles: positive for outward winding.
 double SignedVolume(const ZelMesh& mesh);
 
-// True when every directed edge appears once and its reverse once: closed and consistently wound.
-bool IsClosedAndConsistent(const ZelMesh& mesh);
-
 // Runs a program with the arguments, standard error captured; returns its exit status, or -1
 // when it did not exit normally.
 int RunProgram(const std::vector<std::string>& arguments, std::string* standardError);

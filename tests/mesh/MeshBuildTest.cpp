@@ -9,11 +9,11 @@
 
 #include "mesh/Mesh.h"
 #include "tests/mesh/MeshFixtures.h"
+#include "tests/support/EdgeCountsDirect.h"
 
 namespace {
 
 using fixtures::Build;
-using fixtures::EdgeCounts;
 using fixtures::ParseReport;
 
 struct ExpectedCounts {
@@ -37,40 +37,6 @@ int TwinCount(const Mesh& mesh) {
         count += h->twin != nullptr ? 1 : 0;
     }
     return count;
-}
-
-// Classifies the edges of an index list by counting directed edges, without any sorting.
-EdgeCounts CountEdgesDirectly(const std::vector<int>& indices) {
-    std::map<std::pair<int, int>, int> directed;
-    EdgeCounts counts{static_cast<int>(indices.size()), 0, 0, 0, 0, 0};
-    for (std::size_t f = 0; f < indices.size() / 3; ++f) {
-        for (int c = 0; c < 3; ++c) {
-            int a = indices[3 * f + static_cast<std::size_t>(c)];
-            int b = indices[3 * f + static_cast<std::size_t>((c + 1) % 3)];
-            if (a == b) {
-                ++counts.degenerate;
-            } else {
-                ++directed[{a, b}];
-            }
-        }
-    }
-    for (const auto& [key, forward] : directed) {
-        auto found = directed.find({key.second, key.first});
-        int backward = found == directed.end() ? 0 : found->second;
-        // Each unordered edge is classified once, from its smaller end.
-        if (key.first > key.second && backward > 0) {
-            continue;
-        }
-        int n = forward + backward;
-        if (n == 1) {
-            counts.boundary += 1;
-        } else if (n == 2) {
-            (forward == 1 && backward == 1 ? counts.good : counts.inconsistent) += 2;
-        } else {
-            counts.nonManifold += n;
-        }
-    }
-    return counts;
 }
 
 TEST(MeshBuild, ReportCountsEveryEdgeCase) {
@@ -195,7 +161,7 @@ TEST(MeshBuild, RandomSoupsMatchDirectCountsAndSumToTotal) {
         EXPECT_EQ(counts.good + counts.boundary + counts.nonManifold + counts.degenerate +
                       counts.inconsistent,
                   counts.total);
-        ExpectCounts(counts, CountEdgesDirectly(data.indices), "soup");
+        ExpectCounts(counts, EdgeCountsDirect(data.indices), "soup");
         EXPECT_EQ(TwinCount(*built.mesh), counts.good);
         if (HasFailure()) {
             ADD_FAILURE() << "first failing round " << round;

@@ -14,7 +14,6 @@
 // vertex. Small fixtures and real-sized tori (closed, open, with non-manifold fins) both run.
 namespace {
 
-using fixtures::EdgeCounts;
 
 struct Vec3d {
     double x = 0.0;

@@ -18,16 +18,6 @@
 // Small meshes built in code, the report they print, and a connectivity validator.
 namespace fixtures {
 
-// The six counts of an edge report.
-struct EdgeCounts {
-    int total = -1;
-    int good = -1;
-    int boundary = -1;
-    int nonManifold = -1;
-    int degenerate = -1;
-    int inconsistent = -1;
-};
-
 // Checks every pointer invariant of a built mesh.
 inline ::testing::AssertionResult ValidateConnectivity(const Mesh& mesh) {
     int expectedFaceId = 0;
