@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need, when missing.
+# Installs the Debian packages the project needs, when missing:
+#   tools/install-deps.sh        everything: build, tests, fuzzing, benchmarks;
+#   tools/install-deps.sh run    only what building and running zelviewer and zelconvert need.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build clang libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+run_packages=(
+  build-essential cmake ninja-build
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-  xvfb xauth xdotool x11-utils imagemagick libx11-dev
   libassimp-dev libcgal-dev
-  valgrind
 )
+packages=("${run_packages[@]}"
+  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils imagemagick libx11-dev
+  valgrind
+  python3 time
+)
+if [ "${1:-}" = run ]; then
+  packages=("${run_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +31,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  # wait for another apt or unattended upgrade to finish instead of failing at once
+  lock=(-o DPkg::Lock::Timeout=300)
+  "${sudo_cmd[@]}" apt-get "${lock[@]}" update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "${lock[@]}" install -y \
+    "${missing[@]}"
 fi

@@ -1,16 +1,54 @@
 #!/usr/bin/env bash
-# Builds zelviewer and opens it on a bundled example mesh (or on the mesh given as argument).
+# Opens a mesh in zelviewer: a bundled example without an argument, a .zel file directly, and any
+# other format zelconvert reads (OFF, PLY, OBJ, STL, glTF, ...) through a temporary ZEL file that
+# is removed when the viewer ends. Installs and builds only what the viewer and the converter need,
+# in ${ZEL_BUILD_PREFIX:-build}, the folder the test command uses. With ZEL_RUN_SECONDS=N the
+# viewer is closed after N seconds, for a try on a virtual display nobody can close it on.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
-tools/install-deps.sh
-# The same folder and settings as the test command, so the two never rebuild each other.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
-cmake --build build --target zelviewer
-
-mesh="${1:-examples/torus.zel}"
 if [ -z "${DISPLAY:-}" ]; then
-  echo "No DISPLAY is set: zelviewer needs an X display (for a headless try: xvfb-run tools/run.sh)." >&2
+  echo "No DISPLAY is set: zelviewer needs an X display. For a headless try that ends by itself:" >&2
+  echo "  ZEL_RUN_SECONDS=10 xvfb-run -a tools/run.sh" >&2
   exit 1
 fi
-exec build/bin/zelviewer -file "$mesh"
+viewer_limit=()
+if [ -n "${ZEL_RUN_SECONDS:-}" ]; then
+  viewer_limit=(timeout "$ZEL_RUN_SECONDS")
+fi
+
+mesh="${1:-examples/torus.zel}"
+# a relative path names a file from where the command was given, not from the checkout
+if [ $# -gt 0 ] && [ "${mesh#/}" = "$mesh" ]; then
+  mesh="$PWD/$mesh"
+fi
+cd "$(dirname "$0")/.."
+build="${ZEL_BUILD_PREFIX:-build}"
+
+tools/install-deps.sh run
+# A new folder leaves the tests off (their packages are not installed here); an existing one keeps
+# its settings, so the run and test commands never rebuild each other.
+settings=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++)
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  settings+=(-DZEL_TESTS=OFF -DZEL_BENCH=OFF)
+fi
+cmake -S . -B "$build" -G Ninja "${settings[@]}" >/dev/null
+
+shopt -s nocasematch
+if [[ "$mesh" == *.zel ]]; then
+  cmake --build "$build" --target zelviewer
+  exec "${viewer_limit[@]}" "$build/bin/zelviewer" -file "$mesh"
+fi
+shopt -u nocasematch
+
+cmake --build "$build" --target zelviewer zelconvert
+converted="$(mktemp --tmpdir zelviewer-XXXXXX.zel)"
+trap 'rm -f "$converted"' EXIT
+# ended by a signal (Ctrl+C, timeout): still remove the file, with the usual status
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+# zelconvert prints its summary, or the error, and a failed conversion starts no viewer
+"$build/bin/zelconvert" "$mesh" "$converted" || exit 1
+status=0
+"${viewer_limit[@]}" "$build/bin/zelviewer" -file "$converted" || status=$?
+exit "$status"
