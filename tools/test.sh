@@ -5,7 +5,7 @@
 #  2. valgrind memcheck over the GL-free (unit) test programs of that build;
 #  3. clang build with AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite again, the
 #     real program under Xvfb included;
-#  4. both fuzz targets for 30 seconds each with a fixed seed (tools/fuzz.sh).
+#  4. the three fuzz targets for 30 seconds each with a fixed seed (tools/fuzz.sh).
 # Build folders are named from ZEL_BUILD_PREFIX (default "build": build, build-sanitize,
 # build-fuzz), so a second checkout or a colleague can run this without touching yours.
 set -euo pipefail
