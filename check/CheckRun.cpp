@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "check/MeshCheck.h"
+#include "mesh/Mesh.h"
 
 namespace {
 
@@ -38,8 +39,11 @@ int CheckRunFiles(const std::vector<std::string>& paths, const CheckOptions& opt
             if (index >= paths.size()) {
                 return;
             }
+            // The mesh is released after its line is handed over, so the line goes out first.
+            Mesh mesh;
             CheckSlot slot;
-            slot.read = MeshCheckFile(paths[index], options.weld, &slot.check, &slot.message);
+            slot.read =
+                MeshCheckFile(paths[index], options.weld, &mesh, &slot.check, &slot.message);
             std::lock_guard<std::mutex> lock(mutex);
             slot.done = true;
             slots[index] = std::move(slot);

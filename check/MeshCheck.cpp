@@ -121,8 +121,8 @@ int CountFans(const Mesh& mesh) {
 
 }  // namespace
 
-bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::string* message) {
-    ZelMesh mesh;
+bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+                   std::string* message) {
     if (IsZelPath(path)) {
         // The reader writes its message to the stream it is given; it names the file itself
         // except for a wrong header.
@@ -136,33 +136,33 @@ bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::st
             *message = ErrorNamingFile(path, messages.str());
             return false;
         }
-        MeshCheckBuild(coordinates, indices, vertexCount, faceCount, check);
+        MeshCheckBuild(coordinates, indices, vertexCount, faceCount, mesh, check);
         delete[] coordinates;
         delete[] indices;
     } else {
+        ZelMesh arrays;
         ConvertSummary summary;
         std::string text;
         std::unique_lock<std::mutex> lock(convertMutex);
-        const bool imported = ConvertImport(path, weld, &mesh, &summary, &text);
+        const bool imported = ConvertImport(path, weld, &arrays, &summary, &text);
         lock.unlock();
         if (!imported) {
             *message = ErrorNamingFile(path, text);
             return false;
         }
-        MeshCheckBuild(mesh.coordinates.data(), mesh.indices.data(), ZelMeshVertexCount(mesh),
-                       ZelMeshFaceCount(mesh), check);
+        MeshCheckBuild(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
+                       ZelMeshFaceCount(arrays), mesh, check);
     }
     check->path = path;
     return true;
 }
 
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
-                    MeshCheck* check) {
+                    Mesh* mesh, MeshCheck* check) {
     // The viewer's construction and matching; marks and geometry change no count.
-    Mesh mesh;
-    mesh.CreateElements(coordinates, indices, vertexCount, faceCount);
-    mesh.MatchEdgesWithoutReport();
-    const EdgeCounts& counts = mesh.edgeCounts;
+    mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
+    mesh->MatchEdgesWithoutReport();
+    const EdgeCounts& counts = mesh->edgeCounts;
     check->vertices = vertexCount;
     check->faces = faceCount;
     check->halfEdges = counts.total;
@@ -171,7 +171,7 @@ void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCoun
     check->nonManifold = counts.nonManifold;
     check->degenerate = counts.degenerate;
     check->inconsistent = counts.inconsistent;
-    MeshCheckTopology(mesh, check);
+    MeshCheckTopology(*mesh, check);
 }
 
 void MeshCheckTopology(const Mesh& mesh, MeshCheck* check) {

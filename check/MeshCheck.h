@@ -25,14 +25,15 @@ struct MeshCheck {
 };
 
 // Reads the file (ZEL by the viewer's reader, other formats by the converter's readers in
-// memory, welded unless asked not to) and fills check; on failure sets one "Error: " line that
-// names the file.
-bool MeshCheckFile(const std::string& path, bool weld, MeshCheck* check, std::string* message);
+// memory, welded unless asked not to), builds it into the empty mesh and fills check; on failure
+// sets one "Error: " line that names the file. The caller releases the mesh when it suits.
+bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+                   std::string* message);
 
-// Builds the mesh from the arrays as the viewer does, without its report and geometry pass, and
-// fills everything but the path.
+// Builds the arrays into the empty mesh as the viewer does, without its report and geometry
+// pass, and fills everything but the path.
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
-                    MeshCheck* check);
+                    Mesh* mesh, MeshCheck* check);
 
 // Fills components, closed and genus from a mesh whose edges are matched and whose good counts
 // are filled in.

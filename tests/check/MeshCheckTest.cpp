@@ -14,8 +14,9 @@ namespace {
 
 MeshCheck CheckData(const ZelMesh& data) {
     MeshCheck check;
+    Mesh mesh;
     MeshCheckBuild(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
-                   ZelMeshFaceCount(data), &check);
+                   ZelMeshFaceCount(data), &mesh, &check);
     return check;
 }
 
@@ -84,10 +85,11 @@ TEST(MeshCheck, CountsEqualTheViewersReportForEveryEdgeClass) {
 
 TEST(MeshCheck, CountsEqualTheViewersReportOnTheExamples) {
     for (const char* name : {"torus.zel", "sphere.zel", "open.zel", "defects.zel"}) {
+        Mesh mesh;
         MeshCheck check;
         std::string message;
         const std::string path = std::string(ZEL_EXAMPLES_DIR) + "/" + name;
-        ASSERT_TRUE(MeshCheckFile(path, true, &check, &message)) << message;
+        ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
         EXPECT_EQ(check.path, path);
         ExpectViewerCounts(ReadExample(name), check, name);
     }
@@ -192,9 +194,10 @@ TEST(MeshCheck, UnreadableFilesGiveOneErrorLineNamingTheFile) {
     for (const char* name :
          {"absent.zel", "header.zel", "short.zel", "noise.stl", "absent.obj", "folder.zel"}) {
         const std::string path = dir.File(name);
+        Mesh mesh;
         MeshCheck check;
         std::string message;
-        EXPECT_FALSE(MeshCheckFile(path, true, &check, &message)) << name;
+        EXPECT_FALSE(MeshCheckFile(path, true, &mesh, &check, &message)) << name;
         EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
         EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
@@ -205,9 +208,11 @@ TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
     TempDirectory dir;
     const std::string path = dir.File("cube.stl");
     ASSERT_TRUE(WriteFileBytes(path, CubeBinaryStl()));
+    Mesh mesh;
+    Mesh other;
     MeshCheck check;
     std::string message;
-    ASSERT_TRUE(MeshCheckFile(path, true, &check, &message)) << message;
+    ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
     EXPECT_EQ(check.vertices, 8);
     EXPECT_EQ(check.faces, 12);
     EXPECT_EQ(check.good, 36);
@@ -215,7 +220,7 @@ TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
     EXPECT_TRUE(check.closed);
     EXPECT_EQ(check.genus, 0);
 
-    ASSERT_TRUE(MeshCheckFile(path, false, &check, &message)) << message;
+    ASSERT_TRUE(MeshCheckFile(path, false, &other, &check, &message)) << message;
     EXPECT_EQ(check.vertices, 36);
     EXPECT_EQ(check.boundary, 36);
     EXPECT_EQ(check.components, 12);
