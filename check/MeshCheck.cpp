@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -14,10 +13,6 @@
 #include "mesh/Mesh.h"
 
 namespace {
-
-// The Open Asset Import Library keeps state shared by all its importers while it reads, so the
-// converter's reading runs one file at a time; building and counting still run side by side.
-std::mutex convertMutex;
 
 // ZEL files are known by their name, as tools/run.sh knows them.
 bool IsZelPath(const std::string& path) {
@@ -143,10 +138,7 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
         ZelMesh arrays;
         ConvertSummary summary;
         std::string text;
-        std::unique_lock<std::mutex> lock(convertMutex);
-        const bool imported = ConvertImport(path, weld, &arrays, &summary, &text);
-        lock.unlock();
-        if (!imported) {
+        if (!ConvertImport(path, weld, &arrays, &summary, &text)) {
             *message = ErrorNamingFile(path, text);
             return false;
         }

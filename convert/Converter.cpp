@@ -1,7 +1,5 @@
 #include "convert/Converter.h"
 
-#include "convert/PolygonSoup.h"
-
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -15,8 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
+#include "convert/PolygonSoup.h"
 #include "convert/Weld.h"
 
 namespace {
@@ -140,8 +140,13 @@ bool ConvertAppendMesh(const aiMesh& source, const aiMatrix4x4& transform, const
     return true;
 }
 
+// The importer keeps state that all its instances share while they read (a thread sanitizer run
+// saw two reads race inside it), so reads through it take turns.
+std::mutex importerMutex;
+
 // Reads any format the importer knows into one soup: every mesh placement in file order.
 bool ConvertImportScene(const std::string& inputPath, PolygonSoup* soup, std::string* message) {
+    std::lock_guard<std::mutex> lock(importerMutex);
     // no post-processing: triangulation is done once for every format, and the joining and
     // pre-transform steps regroup meshes and weld by more than position
     Assimp::Importer importer;

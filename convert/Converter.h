@@ -18,7 +18,8 @@ struct ConvertSummary {
 
 // Reads every polygon of the input, OFF, PLY, OBJ and STL polygon by polygon and other formats
 // through the importer with node transforms applied, into one mesh in file order, polygons cut
-// into triangles, welded unless asked not to; on failure sets a one-line message.
+// into triangles, welded unless asked not to; on failure sets a one-line message. Threads may
+// call it at once.
 bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, ConvertSummary* summary,
                    std::string* message);
 
