@@ -79,39 +79,28 @@ std::int32_t Position(const Mesh& mesh, const HalfEdge* halfEdge) {
     return static_cast<std::int32_t>(halfEdge - mesh.halfEdges.front());
 }
 
-// Number of sets of faces joined through good edges (twins).
-int CountComponents(const Mesh& mesh) {
-    std::vector<std::int32_t> parent = SingletonSets(mesh.faces.size());
-    int components = static_cast<int>(mesh.faces.size());
+// Counts the sets of faces joined through good edges (twins) and, when every half-edge has a
+// twin, the vertex fans: the cycles of outgoing half-edges h -> next(twin(h)) round each vertex.
+// A vertex where several closed sheets touch has one fan per sheet, which is how the surface
+// counts it. One pass over the half-edges serves both.
+void CountSets(const Mesh& mesh, bool countFans, int* components, int* fans) {
+    std::vector<std::int32_t> faceSets = SingletonSets(mesh.faces.size());
+    std::vector<std::int32_t> fanSets = SingletonSets(countFans ? mesh.halfEdges.size() : 0);
+    *components = static_cast<int>(mesh.faces.size());
+    *fans = static_cast<int>(mesh.halfEdges.size());
     std::int32_t k = 0;
     for (const HalfEdge* halfEdge : mesh.halfEdges) {
         if (halfEdge->twin != nullptr) {
             const std::int32_t m = Position(mesh, halfEdge->twin);
-            if (k < m && JoinSets(parent, k / 3, m / 3)) {
-                --components;
+            if (k < m && JoinSets(faceSets, k / 3, m / 3)) {
+                --*components;
+            }
+            if (countFans && JoinSets(fanSets, k, m % 3 == 2 ? m - 2 : m + 1)) {
+                --*fans;
             }
         }
         ++k;
     }
-    return components;
-}
-
-// Number of vertex fans of a mesh whose half-edges all have twins: the cycles of outgoing
-// half-edges h -> next(twin(h)) round each vertex. A vertex where several closed sheets touch
-// has one fan per sheet, which is how the surface counts it.
-int CountFans(const Mesh& mesh) {
-    std::vector<std::int32_t> parent = SingletonSets(mesh.halfEdges.size());
-    int fans = static_cast<int>(mesh.halfEdges.size());
-    std::int32_t k = 0;
-    for (const HalfEdge* halfEdge : mesh.halfEdges) {
-        const std::int32_t m = Position(mesh, halfEdge->twin);
-        const std::int32_t next = m % 3 == 2 ? m - 2 : m + 1;
-        if (JoinSets(parent, k, next)) {
-            --fans;
-        }
-        ++k;
-    }
-    return fans;
 }
 
 }  // namespace
@@ -167,16 +156,17 @@ void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCoun
 }
 
 void MeshCheckTopology(const Mesh& mesh, MeshCheck* check) {
-    check->components = CountComponents(mesh);
     check->closed = check->faces > 0 && check->good == check->halfEdges;
+    int fans = 0;
+    CountSets(mesh, check->closed, &check->components, &fans);
     check->genus = 0;
     if (!check->closed) {
         return;
     }
     // Euler characteristic of the surface, vertices counted by fans; every component is a
     // closed orientable surface with characteristic 2 - 2 g.
-    const long long euler = static_cast<long long>(CountFans(mesh)) - check->halfEdges / 2 +
-                            static_cast<long long>(check->faces);
+    const long long euler =
+        static_cast<long long>(fans) - check->halfEdges / 2 + static_cast<long long>(check->faces);
     const long long twiceGenus = 2LL * check->components - euler;
     assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
     check->genus = static_cast<int>(twiceGenus / 2);
