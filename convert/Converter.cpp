@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "convert/PolygonSoup.h"
@@ -217,10 +218,9 @@ bool ConvertReadBytes(const std::string& path, std::string* bytes, std::string* 
     return true;
 }
 
-}  // namespace
-
-bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, ConvertSummary* summary,
-                   std::string* message) {
+// Reads the whole input into memory and converts it.
+bool ConvertImportInMemory(const std::string& inputPath, bool weld, ZelMesh* mesh,
+                           ConvertSummary* summary, std::string* message) {
     if (!ConvertCheckReadable(inputPath, message)) {
         return false;
     }
@@ -262,6 +262,19 @@ bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, Conve
     *mesh = std::move(converted);
     *summary = result;
     return true;
+}
+
+}  // namespace
+
+bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, ConvertSummary* summary,
+                   std::string* message) {
+    // a file can be larger than the memory its data needs; the one exception the standard
+    // containers throw then is turned into a message here
+    try {
+        return ConvertImportInMemory(inputPath, weld, mesh, summary, message);
+    } catch (const std::bad_alloc&) {
+        return ConvertFail("Error: not enough memory to convert \"" + inputPath + "\"", message);
+    }
 }
 
 bool ConvertFile(const std::string& inputPath, const std::string& outputPath, bool weld,

@@ -11,12 +11,12 @@ enum class PolygonSoupFormat { Off, Ply, Obj, Stl };
 
 // Vertices and polygons exactly as a file gives them, before triangulation and welding.
 struct PolygonSoup {
-    std::string format;               // name of the file's format for the summary
-    std::vector<float> coordinates;   // x, y, z of each vertex, in file order
-    std::vector<int> corners;         // vertex numbers of every polygon, one polygon after another
-    std::vector<int> polygonSizes;    // corner count of each polygon (3 or more), in file order
-    size_t droppedElements = 0;       // points and lines the file holds, which have no surface
-    int meshCount = 1;                // meshes the file holds
+    std::string format;              // name of the file's format for the summary
+    std::vector<float> coordinates;  // x, y, z of each vertex, in file order
+    std::vector<int> corners;        // vertex numbers of every polygon, one polygon after another
+    std::vector<int> polygonSizes;   // corner count of each polygon (3 or more), in file order
+    size_t droppedElements = 0;      // points and lines the file holds, which have no surface
+    int meshCount = 1;               // meshes the file holds
 };
 
 // The format read by the soup readers for a path's extension (any letter case); false when the

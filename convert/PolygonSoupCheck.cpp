@@ -186,9 +186,9 @@ bool CheckOffColour(const Tokens& tokens, size_t first, size_t line, std::string
         unit = unit && value >= 0 && value <= 1;
     }
     if ((count != 3 && count != 4) || !(whole || unit)) {
-        return CheckFail(CheckLine(line) +
-                             "a colour needs 3 or 4 numbers, all from 0 to 255 or all from 0 to 1",
-                         problem);
+        return CheckFail(
+            CheckLine(line) + "a colour needs 3 or 4 numbers, all from 0 to 255 or all from 0 to 1",
+            problem);
     }
     return true;
 }
@@ -209,8 +209,7 @@ bool CheckOffFace(const Tokens& tokens, size_t line, size_t vertexCount, size_t*
             if (!CheckInteger(tokens[t], 0, static_cast<long long>(vertexCount) - 1, &index)) {
                 return CheckFail(CheckLine(line) + "corner " + CheckQuote(tokens[t]) +
                                      " is not a vertex number (0 to " +
-                                     std::to_string(static_cast<long long>(vertexCount) - 1) +
-                                     ")",
+                                     std::to_string(static_cast<long long>(vertexCount) - 1) + ")",
                                  problem);
             }
         } else if (!CheckReal(tokens[t], &number)) {
@@ -245,9 +244,9 @@ bool PlyTypeOf(std::string_view word, PlyType* type) {
         const char* name;
         const char* alias;
         PlyType type;
-    } kTypes[] = {{"char", "int8", PlyType::Int8},       {"uchar", "uint8", PlyType::UInt8},
-                  {"short", "int16", PlyType::Int16},    {"ushort", "uint16", PlyType::UInt16},
-                  {"int", "int32", PlyType::Int32},      {"uint", "uint32", PlyType::UInt32},
+    } kTypes[] = {{"char", "int8", PlyType::Int8},        {"uchar", "uint8", PlyType::UInt8},
+                  {"short", "int16", PlyType::Int16},     {"ushort", "uint16", PlyType::UInt16},
+                  {"int", "int32", PlyType::Int32},       {"uint", "uint32", PlyType::UInt32},
                   {"float", "float32", PlyType::Float32}, {"double", "float64", PlyType::Float64}};
     for (const auto& entry : kTypes) {
         if (word == entry.name || word == entry.alias) {
@@ -353,8 +352,7 @@ bool PlyCheckHeader(const std::string& bytes, PlyEncoding* encoding,
         }
         if (lines.Number() == 2) {
             if (tokens.size() < 3 || tokens[0] != "format") {
-                return CheckFail(at + "the second line must be \"format <encoding> 1.0\"",
-                                 problem);
+                return CheckFail(at + "the second line must be \"format <encoding> 1.0\"", problem);
             }
             if (tokens[1] == "ascii") {
                 *encoding = PlyEncoding::Ascii;
@@ -390,8 +388,8 @@ bool PlyCheckHeader(const std::string& bytes, PlyEncoding* encoding,
             }
             property.list = list;
             property.name = std::string(tokens.back());
-            if (list && (!PlyTypeOf(tokens[2], &property.countType) ||
-                         PlyTypeIsReal(property.countType))) {
+            if (list &&
+                (!PlyTypeOf(tokens[2], &property.countType) || PlyTypeIsReal(property.countType))) {
                 return CheckFail(at + "a list's length type must be an integer type, not " +
                                      CheckQuote(tokens[2]),
                                  problem);
@@ -425,8 +423,7 @@ bool PlyCheckElements(const std::vector<PlyElement>& elements, std::string* prob
     bool faceSeen = false;
     for (const PlyElement& element : elements) {
         if (element.count > 0 && element.properties.empty()) {
-            return CheckFail("element " + CheckQuote(element.name) + " has no properties",
-                             problem);
+            return CheckFail("element " + CheckQuote(element.name) + " has no properties", problem);
         }
         if (PlyIsVertexElement(element)) {
             if (vertexSeen) {
@@ -449,8 +446,8 @@ bool PlyCheckElements(const std::vector<PlyElement>& elements, std::string* prob
             const PlyProperty* corners = PlyCornerProperty(element);
             if (corners == nullptr || !corners->list ||
                 (corners->type != PlyType::Int32 && corners->type != PlyType::UInt32)) {
-                return CheckFail(
-                    "the face element needs a vertex_indices list of type int or uint", problem);
+                return CheckFail("the face element needs a vertex_indices list of type int or uint",
+                                 problem);
             }
         } else if (element.name == "halfedge") {
             for (const char* end : {"source", "target"}) {
@@ -475,7 +472,8 @@ struct PlyWalk {
 };
 
 std::string PlyCornerProblem(const PlyWalk& walk) {
-    return "face " + std::to_string(walk.item) + " has a corner that is not a vertex number (0 to " +
+    return "face " + std::to_string(walk.item) +
+           " has a corner that is not a vertex number (0 to " +
            std::to_string(static_cast<long long>(walk.vertexCount) - 1) + ")";
 }
 
@@ -501,11 +499,11 @@ bool PlyCheckAscii(const std::string& bytes, size_t start, size_t line,
         long long high = 0;
         PlyTypeRange(type, &low, &high);
         // a float property must hold a value a float can take, or the reader refuses it
-        const bool good = PlyTypeIsReal(type)
-                              ? CheckReal(token, &real) &&
-                                    (type == PlyType::Float64 ||
-                                     std::fabs(real) <= std::numeric_limits<float>::max())
-                              : CheckInteger(token, low, high, integer);
+        const bool good =
+            PlyTypeIsReal(type)
+                ? CheckReal(token, &real) && (type == PlyType::Float64 ||
+                                              std::fabs(real) <= std::numeric_limits<float>::max())
+                : CheckInteger(token, low, high, integer);
         if (!good) {
             return CheckFail(CheckLine(tokens.Line()) + CheckQuote(token) + " is not " +
                                  (PlyTypeIsReal(type) ? "a finite number" : "a whole number") +
@@ -760,9 +758,9 @@ bool PolygonSoupCheckOff(const std::string& bytes, PolygonSoupCheck* check, std:
             for (; t < tokens.size() && countsRead < 3; ++t, ++countsRead) {
                 if (!CheckInteger(tokens[t], 0, std::numeric_limits<int>::max(),
                                   &counts[countsRead])) {
-                    return CheckFail(at + CheckQuote(tokens[t]) +
-                                         " is not a vertex, face or edge count",
-                                     problem);
+                    return CheckFail(
+                        at + CheckQuote(tokens[t]) + " is not a vertex, face or edge count",
+                        problem);
                 }
             }
             if (countsRead < 3) {
@@ -813,9 +811,9 @@ bool PolygonSoupCheckOff(const std::string& bytes, PolygonSoupCheck* check, std:
             }
             continue;
         }
-        return CheckFail(at + "holds more than the " + std::to_string(counts[1]) +
-                             " faces its header declares",
-                         problem);
+        return CheckFail(
+            at + "holds more than the " + std::to_string(counts[1]) + " faces its header declares",
+            problem);
     }
     switch (stage) {
         case Stage::Keyword:
@@ -856,11 +854,11 @@ bool PolygonSoupCheckPly(const std::string& bytes, PolygonSoupCheck* check, std:
             check->droppedElements += element.count;
         }
     }
-    const bool good = encoding == PlyEncoding::Ascii
-                          ? PlyCheckAscii(bytes, bodyStart, bodyLine, elements, vertexCount,
-                                          problem)
-                          : PlyCheckBinary(bytes, bodyStart, encoding == PlyEncoding::BigEndian,
-                                           elements, vertexCount, problem);
+    const bool good =
+        encoding == PlyEncoding::Ascii
+            ? PlyCheckAscii(bytes, bodyStart, bodyLine, elements, vertexCount, problem)
+            : PlyCheckBinary(bytes, bodyStart, encoding == PlyEncoding::BigEndian, elements,
+                             vertexCount, problem);
     if (!good) {
         return false;
     }
@@ -905,9 +903,9 @@ bool PolygonSoupCheckObj(const std::string& bytes, PolygonSoupCheck* check, std:
             for (size_t t = 1; t < tokens.size(); ++t) {
                 long long vertex = 0;
                 if (!ObjCorner(tokens[t], vertices, &vertex)) {
-                    return CheckFail(at + "corner " + CheckQuote(tokens[t]) +
-                                         " is not a vertex number",
-                                     problem);
+                    return CheckFail(
+                        at + "corner " + CheckQuote(tokens[t]) + " is not a vertex number",
+                        problem);
                 }
                 if (vertex > highest) {
                     highest = vertex;
@@ -971,9 +969,9 @@ bool PolygonSoupCheckStl(const std::string& bytes, PolygonSoupCheck* check, std:
         if (held < declared) {
             return CheckFail(CheckHolds(held, declared, "triangles"), problem);
         }
-        return CheckFail("is longer than the " + std::to_string(declared) +
-                             " triangles its header declares",
-                         problem);
+        return CheckFail(
+            "is longer than the " + std::to_string(declared) + " triangles its header declares",
+            problem);
     }
     // the same walk as the reader's: "solid" ... "facet" ... "vertex" x y z ... "endsolid"
     bool inSolid = true;

@@ -7,12 +7,12 @@
 // sees it. The library readers trust their input: they read past a short element list, take
 // "3x" for 3, cast any number to an index, and allocate whatever a header declares.
 struct PolygonSoupCheck {
-    std::string format;              // name of the format and its variant, for the summary
-    size_t vertexCount = 0;          // vertex records (STL: three a facet)
-    size_t polygonCount = 0;         // face records of any corner count
-    size_t droppedElements = 0;      // point and line records, which are not faces
-    bool binary = false;             // STL only: binary rather than ASCII
-    std::string readerText;          // OBJ only: the vertex and face lines, as the reader takes them
+    std::string format;          // name of the format and its variant, for the summary
+    size_t vertexCount = 0;      // vertex records (STL: three a facet)
+    size_t polygonCount = 0;     // face records of any corner count
+    size_t droppedElements = 0;  // point and line records, which are not faces
+    bool binary = false;         // STL only: binary rather than ASCII
+    std::string readerText;      // OBJ only: the vertex and face lines, as the reader takes them
 };
 
 // Each returns false with what is wrong in a few words when the bytes break the format's rules

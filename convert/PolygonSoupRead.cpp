@@ -10,6 +10,7 @@
 #include <cmath>
 #include <exception>
 #include <istream>
+#include <new>
 #include <streambuf>
 
 #include "convert/PolygonSoup.h"
@@ -70,7 +71,8 @@ bool SoupCheck(const std::string& bytes, PolygonSoupFormat format, PolygonSoupCh
 }
 
 bool SoupLibraryRead(std::istream& stream, PolygonSoupFormat format, bool binary,
-                     std::vector<SoupPoint>* points, std::vector<SoupPolygon>* polygons) {
+                     std::vector<SoupPoint>* points, std::vector<SoupPolygon>* polygons,
+                     bool* outOfMemory) {
     const auto quiet = CGAL::parameters::verbose(false);
     // the checks keep the readers off every path known to throw; this is the last guard
     try {
@@ -87,6 +89,9 @@ bool SoupLibraryRead(std::istream& stream, PolygonSoupFormat format, bool binary
                 return binary ? CGAL::IO::internal::parse_binary_STL(stream, *points, *polygons)
                               : CGAL::IO::internal::parse_ASCII_STL(stream, *points, *polygons);
         }
+    } catch (const std::bad_alloc&) {
+        *outOfMemory = true;
+        return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -159,14 +164,16 @@ bool PolygonSoupRead(const std::string& bytes, PolygonSoupFormat format, Polygon
     const std::string& text = format == PolygonSoupFormat::Obj ? check.readerText : bytes;
     SoupBytesBuffer buffer(text.data(), text.size());
     std::istream stream(&buffer);
-    if (!SoupLibraryRead(stream, format, check.binary, &points, &polygons)) {
-        return SoupFail("cannot be read as " + check.format, problem);
+    bool outOfMemory = false;
+    if (!SoupLibraryRead(stream, format, check.binary, &points, &polygons, &outOfMemory)) {
+        return SoupFail(outOfMemory ? "needs more memory than there is to be read"
+                                    : "cannot be read as " + check.format,
+                        problem);
     }
 
     // the STL reader merges equal positions; the file gives every facet its own three
     const bool merged = format == PolygonSoupFormat::Stl;
-    if ((!merged && points.size() != check.vertexCount) ||
-        polygons.size() != check.polygonCount) {
+    if ((!merged && points.size() != check.vertexCount) || polygons.size() != check.polygonCount) {
         return SoupFail("was read as " + std::to_string(points.size()) + " vertices and " +
                             std::to_string(polygons.size()) + " polygons, not as the " +
                             std::to_string(check.vertexCount) + " and " +
@@ -178,8 +185,7 @@ bool PolygonSoupRead(const std::string& bytes, PolygonSoupFormat format, Polygon
     if (!merged) {
         for (const SoupPoint& point : points) {
             if (!SoupAppendPoint(point, &result)) {
-                return SoupFail("has a vertex position beyond the range of 32-bit floats",
-                                problem);
+                return SoupFail("has a vertex position beyond the range of 32-bit floats", problem);
             }
         }
     }

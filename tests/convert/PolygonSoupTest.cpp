@@ -100,9 +100,10 @@ TEST(PolygonSoupOff, CommentLinesBetweenAndInsideBlocksLoseNoFace) {
     ASSERT_TRUE(read.ok) << read.problem;
     EXPECT_EQ(Triangles(read.soup), (std::vector<int>{0, 1, 2, 0, 2, 3, 0, 3, 1}));
 
-    const SoupRead inside = ReadSoup("# written by hand\nOFF\n3 1 0\n0 0 0\n# mid block\n1 0 0\n"
-                                     "0 1 0\n3 0 1 2\n",
-                                     PolygonSoupFormat::Off);
+    const SoupRead inside = ReadSoup(
+        "# written by hand\nOFF\n3 1 0\n0 0 0\n# mid block\n1 0 0\n"
+        "0 1 0\n3 0 1 2\n",
+        PolygonSoupFormat::Off);
     ASSERT_TRUE(inside.ok) << inside.problem;
     EXPECT_EQ(inside.soup.coordinates, (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}));
 }
@@ -194,9 +195,10 @@ TEST(PolygonSoupPly, ShortOrMalformedFilesAreRefused) {
     const size_t faces = huge.size() - 2 * 1 - 7 * 4;
     huge.replace(faces, 1, std::string("\xff\xff\xff\xff", 4));
     ExpectRefused(huge, PolygonSoupFormat::Ply, "\"face\" elements");
-    ExpectRefused("ply\nformat ascii 1.0\nelement vertex 1\nproperty int x\nproperty int y\n"
-                  "property int z\nend_header\n1 2 3\n",
-                  PolygonSoupFormat::Ply, "x, y and z properties of type float or double");
+    ExpectRefused(
+        "ply\nformat ascii 1.0\nelement vertex 1\nproperty int x\nproperty int y\n"
+        "property int z\nend_header\n1 2 3\n",
+        PolygonSoupFormat::Ply, "x, y and z properties of type float or double");
     ExpectRefused("ply\nformat ascii 1.0\nproperty float x\nend_header\n", PolygonSoupFormat::Ply,
                   "a property before any element");
     ExpectRefused("ply\nformat ascii 1.0\nelement vertex 1000000000000\nend_header\n",
@@ -230,8 +232,8 @@ TEST(PolygonSoupStl, FacetsKeepTheirOwnCornersAndShortFilesAreRefused) {
     const std::string facet =
         "facet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n  vertex 0 1 0\n"
         " endloop\nendfacet\n";
-    const SoupRead read = ReadSoup("solid two\n" + facet + facet + "endsolid two\n",
-                                   PolygonSoupFormat::Stl);
+    const SoupRead read =
+        ReadSoup("solid two\n" + facet + facet + "endsolid two\n", PolygonSoupFormat::Stl);
     ASSERT_TRUE(read.ok) << read.problem;
     EXPECT_EQ(read.soup.format, "STL (ASCII)");
     // the reader merges the repeated positions; the file gives six corners
@@ -242,12 +244,14 @@ TEST(PolygonSoupStl, FacetsKeepTheirOwnCornersAndShortFilesAreRefused) {
                   "ends before \"endsolid\"");
     ExpectRefused("solid two\n" + facet.substr(0, 60), PolygonSoupFormat::Stl,
                   "ends inside facet 0");
-    ExpectRefused("solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
-                  "vertex 0 1 0\nvertex 1 1 0\nendloop\nendfacet\nendsolid x\n",
-                  PolygonSoupFormat::Stl, "has 4 vertices; STL facets are triangles");
-    ExpectRefused("solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
-                  "vertex 0 1 0z\nendloop\nendfacet\nendsolid x\n",
-                  PolygonSoupFormat::Stl, "line 6: \"0z\" is not a finite number");
+    ExpectRefused(
+        "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+        "vertex 0 1 0\nvertex 1 1 0\nendloop\nendfacet\nendsolid x\n",
+        PolygonSoupFormat::Stl, "has 4 vertices; STL facets are triangles");
+    ExpectRefused(
+        "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+        "vertex 0 1 0z\nendloop\nendfacet\nendsolid x\n",
+        PolygonSoupFormat::Stl, "line 6: \"0z\" is not a finite number");
 
     std::string binary(80, ' ');
     AppendRaw<uint32_t>(2, false, &binary);
