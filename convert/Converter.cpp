@@ -292,12 +292,14 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, bo
 }
 
 std::string ConvertSummaryText(const ConvertSummary& summary) {
-    std::string text = summary.format + ": " + std::to_string(summary.meshCount) +
-                       (summary.meshCount == 1 ? " mesh, " : " meshes, ") +
-                       std::to_string(summary.polygonsRead) + " polygons read, " +
-                       std::to_string(summary.trianglesWritten) + " triangles written, " +
+    const auto count = [](int n, const char* one, const char* many) {
+        return std::to_string(n) + (n == 1 ? one : many);
+    };
+    std::string text = summary.format + ": " + count(summary.meshCount, " mesh", " meshes") + ", " +
+                       count(summary.polygonsRead, " polygon", " polygons") + " read, " +
+                       count(summary.trianglesWritten, " triangle", " triangles") + " written, " +
                        std::to_string(summary.droppedElements) + " points and lines dropped, " +
-                       std::to_string(summary.verticesBefore) + " vertices";
+                       count(summary.verticesBefore, " vertex", " vertices");
     if (summary.welded) {
         text += " welded to " + std::to_string(summary.verticesAfter);
     } else {

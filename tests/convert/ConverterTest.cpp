@@ -191,6 +191,11 @@ TEST(ConvertSummaryLine, NamesFormatMeshesPolygonsTrianglesDroppedAndVertices) {
     EXPECT_EQ(ConvertSummaryText(summary),
               "STL (binary): 1 mesh, 10 polygons read, 12 triangles written, 3 points and lines "
               "dropped, 36 vertices (not welded)");
+    summary.polygonsRead = 1;
+    summary.trianglesWritten = 1;
+    EXPECT_EQ(ConvertSummaryText(summary),
+              "STL (binary): 1 mesh, 1 polygon read, 1 triangle written, 3 points and lines "
+              "dropped, 36 vertices (not welded)");
 }
 
 TEST(ConvertErrors, UnreadableInputsAreNamed) {
