@@ -139,6 +139,9 @@ bool PolygonSoupFormatOfPath(const std::string& path, PolygonSoupFormat* format)
 bool PolygonSoupRead(const std::string& bytes, PolygonSoupFormat format, PolygonSoup* soup,
                      std::string* problem) {
     *soup = PolygonSoup();
+    if (bytes.empty()) {
+        return SoupFail("is empty", problem);
+    }
     PolygonSoupCheck check;
     if (!SoupCheck(bytes, format, &check, problem)) {
         return false;

@@ -139,6 +139,7 @@ TEST(PolygonSoupOff, ShortOrMalformedFilesAreRefused) {
                   "holds more than the 1 faces its header declares");
     ExpectRefused("OFF\n3 1\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", PolygonSoupFormat::Off,
                   "follows the counts");
+    ExpectRefused("", PolygonSoupFormat::Off, "is empty");
     ExpectRefused("OFF\n99999999 99999999 0\n", PolygonSoupFormat::Off,
                   "holds 0 of the 99999999 vertices");
 }
