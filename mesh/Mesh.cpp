@@ -1,5 +1,6 @@
 #include "mesh/Mesh.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <iostream>
@@ -9,14 +10,6 @@ namespace {
 
 // The pivot draw uses 15 random bits whatever the C library's range is.
 constexpr int kPivotRandomRange = 32768;
-
-// Cuts the twin link on both sides and marks the partner so the sweep skips its mirror run.
-void Unlink(HalfEdge* halfEdge) {
-    HalfEdge* partner = halfEdge->twin;
-    partner->processed = true;
-    partner->twin = nullptr;
-    halfEdge->twin = nullptr;
-}
 
 // Storage that cannot be had leaves no way to build the mesh; like a failed new, this ends the
 // process.
@@ -118,115 +111,150 @@ void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
 }
 
 bool Mesh::MatchEdgesWithoutReport() {
-    const std::size_t count = halfEdges.size();
-    const std::size_t total = 2 * count;
-    // Temporaries, entries and their keys live in one block each for the length of this call.
-    // The keys are computed once, here, in an array of their own: the sort's scans read only
-    // them, and the sweep later rewires the twins a temporary's key would be read through.
-    ElementArena<HalfEdge> temporaries;
-    ElementArena<HalfEdge*> entryStore;
-    ElementArena<std::uint64_t> keyStore;
-    ReserveOrAbort(temporaries.Reserve(count) && entryStore.Reserve(total) &&
-                   keyStore.Reserve(total));
-    HalfEdge** const entries = entryStore.Data();
-    std::uint64_t* const keys = keyStore.Data();
-
-    // mesh half-edges, then one reversed temporary each
-    std::size_t k = 0;
-    for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end();
-         ++halfEdgeCursor, ++k) {
-        HalfEdge* halfEdge = *halfEdgeCursor;
-        HalfEdge* temporary = temporaries.New();
-        temporary->id = maxHalfEdgeId + 1 + static_cast<std::int32_t>(k);
-        temporary->origin = halfEdge->EndVertex();
-        temporary->twin = halfEdge;
-        halfEdge->twin = temporary;
-        const std::int32_t startId = halfEdge->origin->id;
-        const std::int32_t endId = temporary->origin->id;
-        entries[k] = halfEdge;
-        keys[k] = EdgeKey(startId, endId);
-        entries[count + k] = temporary;
-        keys[count + k] = EdgeKey(endId, startId);
-    }
-
-    if (total > 0) {
-        SortEdgeEntries(entries, keys, 0, static_cast<int>(total) - 1);
-    }
+    // The half-edges of one (start, end) key and those of its mirror key (end, start) decide an
+    // edge's class together, whatever their order: grouping by start vertex and ordering each
+    // small group by end vertex brings both runs together without reversed copies or a sort of
+    // the whole set.
+    EdgeEntryTable table;
+    GroupEdgeEntries(table);
+    SortEdgeGroups(table, vertices.size());
     connected = true;
-
-    // sweep the runs of equal keys; each run's mirror run lies later and gets skipped
-    int good = 0;
-    int boundary = 0;
-    int nonManifold = 0;
-    int degenerate = 0;
-    int inconsistent = 0;
-    k = 0;
-    while (k < total) {
-        while (k < total && entries[k]->processed) {
-            entries[k]->processed = false;
-            ++k;
-        }
-        if (k == total) {
-            break;
-        }
-        HalfEdge* a = entries[k];
-        const std::uint64_t key = keys[k];
-        if (key >> 32 == (key & 0xffffffffu)) {
-            Unlink(a);
-            ++degenerate;
-            ++k;
-            continue;
-        }
-        std::size_t n = 1;
-        while (k + n < total && keys[k + n] == key) {
-            ++n;
-        }
-        if (n == 1) {
-            Unlink(a);
-            ++boundary;
-        } else if (n == 2) {
-            HalfEdge* b = entries[k + 1];
-            HalfEdge* twinA = a->twin;
-            HalfEdge* twinB = b->twin;
-            twinA->processed = true;
-            twinB->processed = true;
-            bool aIsTemporary = a->id > maxHalfEdgeId;
-            bool bIsTemporary = b->id > maxHalfEdgeId;
-            if (aIsTemporary == bIsTemporary) {
-                a->twin = nullptr;
-                b->twin = nullptr;
-                twinA->twin = nullptr;
-                twinB->twin = nullptr;
-                inconsistent += 2;
-            } else {
-                a->twin = twinB;
-                b->twin = twinA;
-                twinA->twin = b;
-                twinB->twin = a;
-                good += 2;
-            }
-        } else {
-            for (std::size_t i = k; i < k + n; ++i) {
-                Unlink(entries[i]);
-            }
-            nonManifold += static_cast<int>(n);
-        }
-        k += n;
-    }
-
-    // the temporaries go, then the buffer; mesh half-edges keep a twin only in a good pair
-    temporaries.Release();
-    entryStore.Release();
-    keyStore.Release();
+    edgeCounts = SweepEdgeEntries(table);
+    table.groupStart.Release();
+    table.entries.Release();
 
     if (geometryComputed) {
         std::cerr << "Recomputing the geometry" << std::endl;
         ComputeGeometry();
     }
-
-    edgeCounts = {
-        static_cast<std::int32_t>(count), good, boundary, nonManifold, degenerate, inconsistent};
     return connected;
+}
+
+void Mesh::GroupEdgeEntries(EdgeEntryTable& table) {
+    const std::size_t count = halfEdges.size();
+    const std::size_t vertexCount = vertices.size();
+    ReserveOrAbort(table.groupStart.Reserve(vertexCount + 1) && table.entries.Reserve(count));
+    if (count == 0) {
+        return;
+    }
+    // Vertices are stored in id order, so a vertex's id is its offset from the first.
+    const MeshVertex* const vertexBase = vertices.front();
+    std::uint32_t* const groupStart = table.groupStart.Data();
+    std::uint64_t* const entries = table.entries.Data();
+
+    // half-edges leaving each vertex, counted one slot ahead, then summed into group starts
+    for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
+        ++groupStart[(*halfEdgeCursor)->origin - vertexBase + 1];
+    }
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        groupStart[v + 1] += groupStart[v];
+    }
+
+    // entries in half-edge order within each group; groupStart[v] serves as group v's fill
+    // position and ends up at the start of group v + 1
+    std::uint32_t position = 0;
+    for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end();
+         ++halfEdgeCursor, ++position) {
+        HalfEdge* halfEdge = *halfEdgeCursor;
+        const std::uint64_t endId =
+            static_cast<std::uint64_t>(halfEdge->EndVertex() - vertexBase);
+        entries[groupStart[halfEdge->origin - vertexBase]++] = endId << 32 | position;
+        halfEdge->twin = nullptr;
+        halfEdge->processed = false;
+    }
+    for (std::size_t v = vertexCount; v > 0; --v) {
+        groupStart[v] = groupStart[v - 1];
+    }
+    groupStart[0] = 0;
+}
+
+void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
+    // Most groups hold a handful of entries (one per face round the vertex); a plain insertion
+    // sort is quickest there, and the library sort keeps a vertex of huge valence from costing
+    // quadratic time.
+    constexpr std::uint32_t kInsertionSortLimit = 16;
+    const std::uint32_t* const groupStart = table.groupStart.Data();
+    std::uint64_t* const entries = table.entries.Data();
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        std::uint64_t* const first = entries + groupStart[v];
+        std::uint64_t* const last = entries + groupStart[v + 1];
+        if (last - first > kInsertionSortLimit) {
+            std::sort(first, last);
+            continue;
+        }
+        for (std::uint64_t* i = first + 1; i < last; ++i) {
+            const std::uint64_t entry = *i;
+            std::uint64_t* j = i;
+            for (; j > first && *(j - 1) > entry; --j) {
+                *j = *(j - 1);
+            }
+            *j = entry;
+        }
+    }
+}
+
+EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table) {
+    EdgeCounts counts;
+    counts.total = static_cast<std::int32_t>(halfEdges.size());
+    if (halfEdges.empty()) {
+        return counts;
+    }
+    HalfEdge* const halfEdgeBase = halfEdges.front();
+    const std::uint32_t* const groupStart = table.groupStart.Data();
+    const std::uint64_t* const entries = table.entries.Data();
+    auto endOf = [](std::uint64_t entry) { return static_cast<std::uint32_t>(entry >> 32); };
+    auto halfEdgeOf = [halfEdgeBase](std::uint64_t entry) {
+        return halfEdgeBase + static_cast<std::uint32_t>(entry);
+    };
+
+    const std::uint32_t vertexCount = static_cast<std::uint32_t>(vertices.size());
+    for (std::uint32_t a = 0; a < vertexCount; ++a) {
+        const std::uint64_t* run = entries + groupStart[a];
+        const std::uint64_t* const groupEnd = entries + groupStart[a + 1];
+        while (run < groupEnd) {
+            // the run of key (a, b): m half-edges a -> b
+            const std::uint32_t b = endOf(*run);
+            const std::uint64_t* runEnd = run + 1;
+            while (runEnd < groupEnd && endOf(*runEnd) == b) {
+                ++runEnd;
+            }
+            const std::int32_t m = static_cast<std::int32_t>(runEnd - run);
+            if (b == a) {
+                counts.degenerate += m;
+                run = runEnd;
+                continue;
+            }
+            // the mirror run of key (b, a) in b's group: r half-edges b -> a
+            const std::uint64_t* const mirrorGroupEnd = entries + groupStart[b + 1];
+            const std::uint64_t* const mirror =
+                std::lower_bound(entries + groupStart[b], mirrorGroupEnd,
+                                 static_cast<std::uint64_t>(a) << 32);
+            const std::uint64_t* mirrorEnd = mirror;
+            while (mirrorEnd < mirrorGroupEnd && endOf(*mirrorEnd) == a) {
+                ++mirrorEnd;
+            }
+            const std::int32_t r = static_cast<std::int32_t>(mirrorEnd - mirror);
+            // An edge with half-edges both ways is classified once, from its smaller end.
+            if (b > a || r == 0) {
+                const std::int32_t n = m + r;
+                if (n == 1) {
+                    counts.boundary += 1;
+                } else if (n == 2 && m == 1) {
+                    HalfEdge* const forward = halfEdgeOf(*run);
+                    HalfEdge* const backward = halfEdgeOf(*mirror);
+                    forward->twin = backward;
+                    backward->twin = forward;
+                    counts.good += 2;
+                } else if (n == 2) {
+                    counts.inconsistent += 2;
+                } else {
+                    counts.nonManifold += n;
+                }
+            }
+            run = runEnd;
+        }
+    }
+    return counts;
 }
 
 void Mesh::SortEdgeEntries(HalfEdge** entries, std::uint64_t* keys, int lo, int hi) {

@@ -67,8 +67,8 @@ public:
     // Creates the vertices, faces and half-edges in input order; the mesh has none before.
     void CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);
-    // Pairs twins by sorting, classifies every edge, keeps the counts in edgeCounts and prints
-    // the report; returns connected.
+    // Pairs twins, classifies every edge, keeps the counts in edgeCounts and prints the report;
+    // returns connected.
     bool MatchEdges();
     // The same matching, keeping the counts in edgeCounts, without printing the report; returns
     // connected.
@@ -112,6 +112,21 @@ public:
     void DrawImmediate();
 
 private:
+    // The half-edges grouped by start vertex, for the length of one matching: group v runs from
+    // groupStart[v] to groupStart[v + 1] in entries, and an entry holds the end vertex id in its
+    // upper 32 bits and the half-edge's position in halfEdges in its lower 32 bits.
+    struct EdgeEntryTable {
+        ElementArena<std::uint32_t> groupStart;
+        ElementArena<std::uint64_t> entries;
+    };
+    // Fills the table, one entry per half-edge, and clears every twin link and processed mark.
+    void GroupEdgeEntries(EdgeEntryTable& table);
+    // Orders every group by end vertex, so the half-edges of one (start, end) key form a run.
+    static void SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount);
+    // Classifies every edge from the runs of its two directions, links the good pairs as twins
+    // and returns the counts.
+    EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table);
+
     // Queries shading and lighting, sets the mesh colour and chooses the normals.
     void BeginDraw();
     // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.

@@ -54,6 +54,7 @@ TEST(MeshBuild, ReportCountsEveryEdgeCase) {
     };
     for (const ExpectedCounts& c : cases) {
         fixtures::BuiltMesh built = Build(c.data);
+        ExpectCounts(built.mesh->edgeCounts, c.counts, c.name);
         ExpectCounts(ParseReport(built.report), c.counts, c.name);
         EXPECT_EQ(TwinCount(*built.mesh), c.counts.good) << c.name;
         EXPECT_TRUE(built.mesh->connected) << c.name;
@@ -156,7 +157,7 @@ TEST(MeshBuild, RandomSoupsMatchDirectCountsAndSumToTotal) {
             data.indices.push_back(static_cast<int>(random() % static_cast<unsigned>(vertexCount)));
         }
         fixtures::BuiltMesh built = Build(data);
-        EdgeCounts counts = ParseReport(built.report);
+        const EdgeCounts& counts = built.mesh->edgeCounts;
         EXPECT_EQ(counts.total, 3 * faceCount);
         EXPECT_EQ(counts.good + counts.boundary + counts.nonManifold + counts.degenerate +
                       counts.inconsistent,

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mesh/Mesh.h"
+#include "tests/mesh/MeshFixtures.h"
+
+// Edge matching against a plain step-by-step version of it: a reversed temporary for every
+// half-edge, one quicksort of all entries by key, one sweep over the runs that rewires and marks
+// twins. Every twin link, mark, count and the report must come out the same.
+namespace {
+
+
+struct StepByStepMatching {
+    EdgeCounts counts;
+    // Twin id of each mesh half-edge, -1 for none.
+    std::vector<int> twin;
+};
+
+StepByStepMatching MatchStepByStep(const std::vector<int>& indices) {
+    const std::size_t count = indices.size();
+    const std::size_t total = 2 * count;
+    // records 0 ... count-1 are the mesh half-edges, the rest their reversed temporaries
+    std::vector<HalfEdge> records(total);
+    std::vector<HalfEdge*> entries(total);
+    std::vector<std::uint64_t> keys(total);
+    for (std::size_t k = 0; k < count; ++k) {
+        const int start = indices[k];
+        const int end = indices[k - k % 3 + (k + 1) % 3];
+        records[k].id = static_cast<int>(k);
+        records[count + k].id = static_cast<int>(count + k);
+        records[k].twin = &records[count + k];
+        records[count + k].twin = &records[k];
+        entries[k] = &records[k];
+        keys[k] = Mesh::EdgeKey(start, end);
+        entries[count + k] = &records[count + k];
+        keys[count + k] = Mesh::EdgeKey(end, start);
+    }
+    if (total > 0) {
+        Mesh::SortEdgeEntries(entries.data(), keys.data(), 0, static_cast<int>(total) - 1);
+    }
+
+    StepByStepMatching result;
+    result.counts.total = static_cast<int>(count);
+    auto isTemporary = [count](const HalfEdge* h) { return h->id >= static_cast<int>(count); };
+    auto unlink = [](HalfEdge* h) {
+        h->twin->processed = true;
+        h->twin->twin = nullptr;
+        h->twin = nullptr;
+    };
+    std::size_t k = 0;
+    while (k < total) {
+        while (k < total && entries[k]->processed) {
+            entries[k]->processed = false;
+            ++k;
+        }
+        if (k == total) {
+            break;
+        }
+        HalfEdge* a = entries[k];
+        if (keys[k] >> 32 == (keys[k] & 0xffffffffu)) {
+            unlink(a);
+            ++result.counts.degenerate;
+            ++k;
+            continue;
+        }
+        std::size_t n = 1;
+        while (k + n < total && keys[k + n] == keys[k]) {
+            ++n;
+        }
+        if (n == 1) {
+            unlink(a);
+            ++result.counts.boundary;
+        } else if (n == 2) {
+            HalfEdge* b = entries[k + 1];
+            HalfEdge* twinA = a->twin;
+            HalfEdge* twinB = b->twin;
+            twinA->processed = true;
+            twinB->processed = true;
+            if (isTemporary(a) == isTemporary(b)) {
+                a->twin = b->twin = twinA->twin = twinB->twin = nullptr;
+                result.counts.inconsistent += 2;
+            } else {
+                a->twin = twinB;
+                b->twin = twinA;
+                twinA->twin = b;
+                twinB->twin = a;
+                result.counts.good += 2;
+            }
+        } else {
+            for (std::size_t i = k; i < k + n; ++i) {
+                unlink(entries[i]);
+            }
+            result.counts.nonManifold += static_cast<int>(n);
+        }
+        k += n;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_FALSE(records[i].processed) << "step-by-step mark left on " << i;
+        result.twin.push_back(records[i].twin != nullptr ? records[i].twin->id : -1);
+    }
+    return result;
+}
+
+std::string ReportText(const EdgeCounts& counts) {
+    std::ostringstream text;
+    text << "There are " << counts.total << " edges\n"
+         << counts.good << " good edges\n"
+         << counts.boundary << " boundary edges\n"
+         << counts.nonManifold << " non-manifold edges\n"
+         << counts.degenerate << " degenerate edges\n"
+         << counts.inconsistent << " edges with inconsistent normals\n";
+    return text.str();
+}
+
+void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
+    SCOPED_TRACE(name);
+    fixtures::BuiltMesh built = fixtures::Build(data);
+    const Mesh& mesh = *built.mesh;
+    const StepByStepMatching expected = MatchStepByStep(data.indices);
+    const EdgeCounts& counts = mesh.edgeCounts;
+    EXPECT_EQ(counts.total, expected.counts.total);
+    EXPECT_EQ(counts.good, expected.counts.good);
+    EXPECT_EQ(counts.boundary, expected.counts.boundary);
+    EXPECT_EQ(counts.nonManifold, expected.counts.nonManifold);
+    EXPECT_EQ(counts.degenerate, expected.counts.degenerate);
+    EXPECT_EQ(counts.inconsistent, expected.counts.inconsistent);
+    EXPECT_EQ(built.report, ReportText(expected.counts));
+    ASSERT_EQ(mesh.halfEdges.size(), expected.twin.size());
+    int id = 0;
+    for (const HalfEdge* h : mesh.halfEdges) {
+        ASSERT_EQ(h->id, id);
+        ASSERT_EQ(h->twin != nullptr ? h->twin->id : -1, expected.twin[static_cast<std::size_t>(id)])
+            << "twin of half-edge " << id;
+        ASSERT_FALSE(h->processed) << "half-edge " << id;
+        ++id;
+    }
+}
+
+// Vertices on a grid, so every mesh has positions; matching looks at vertex numbers only.
+ZelMesh WithVertices(int vertexCount, std::vector<int> indices) {
+    ZelMesh data;
+    for (int v = 0; v < vertexCount; ++v) {
+        data.coordinates.insert(data.coordinates.end(),
+                                {static_cast<float>(v % 7), static_cast<float>(v / 7 % 7),
+                                 static_cast<float>(v / 49)});
+    }
+    data.indices = std::move(indices);
+    return data;
+}
+
+// A torus made defective at random: faces turned round, corners collapsed, faces repeated, and
+// vertices no face uses.
+ZelMesh DamagedTorus(unsigned seed) {
+    ZelMesh data = fixtures::Torus(300, 200);
+    std::mt19937 random(seed);
+    const std::size_t faceCount = data.indices.size() / 3;
+    for (std::size_t f = 0; f < faceCount; ++f) {
+        int* corners = &data.indices[3 * f];
+        switch (random() % 100) {
+        case 0:
+            std::swap(corners[1], corners[2]);
+            break;
+        case 1:
+            corners[1] = corners[0];
+            break;
+        case 2:
+            corners[2] = corners[1] = corners[0];
+            break;
+        case 3:
+        case 4:
+            data.indices.insert(data.indices.end(), {corners[0], corners[1], corners[2]});
+            break;
+        case 5:
+            data.indices.insert(data.indices.end(), {corners[1], corners[0], corners[2]});
+            break;
+        default:
+            break;
+        }
+    }
+    for (int v = 0; v < 10; ++v) {
+        data.coordinates.insert(data.coordinates.end(), {9.0f, 9.0f, static_cast<float>(v)});
+    }
+    return data;
+}
+
+ZelMesh RandomSoup(unsigned seed, int vertexCount, int faceCount) {
+    std::mt19937 random(seed);
+    std::vector<int> indices;
+    for (int i = 0; i < 3 * faceCount; ++i) {
+        indices.push_back(static_cast<int>(random() % static_cast<unsigned>(vertexCount)));
+    }
+    return WithVertices(vertexCount, std::move(indices));
+}
+
+TEST(MeshMatching, EveryEdgeClassPairsLikeTheStepByStepMatching) {
+    const std::pair<const char*, ZelMesh> cases[] = {
+        {"empty", fixtures::Empty()},
+        {"boundary: single triangle", fixtures::SingleTriangle()},
+        {"good: tetrahedron", fixtures::Tetrahedron()},
+        {"good and boundary: square", fixtures::Square()},
+        {"inconsistent pair", fixtures::InconsistentPair()},
+        {"inconsistent: duplicate triangle", fixtures::DuplicateTriangle()},
+        {"good: opposite triangles", fixtures::OppositeTriangles()},
+        {"non-manifold run of 3", fixtures::Fin()},
+        {"degenerate a a b", fixtures::DegenerateAab()},
+        {"degenerate a a a", fixtures::DegenerateAaa()},
+        {"isolated vertex", fixtures::UnusedVertex()},
+        // edge 0-1 with four and with five faces, in both directions
+        {"non-manifold run of 4", WithVertices(6, {0, 1, 2, 1, 0, 3, 0, 1, 4, 1, 0, 5})},
+        {"non-manifold run of 5", WithVertices(7, {0, 1, 2, 0, 1, 3, 1, 0, 4, 0, 1, 5, 1, 0, 6})},
+        // edge 1-0 twice the same way, seen first from its smaller end with no half-edge 0 -> 1
+        {"inconsistent from the larger end", WithVertices(4, {1, 0, 2, 1, 0, 3})},
+        // a degenerate half-edge 2 -> 2 beside a good pair and a repeated degenerate face
+        {"degenerate among good", WithVertices(4, {0, 1, 2, 1, 0, 3, 2, 2, 3, 2, 2, 3})},
+        // a vertex of valence 40 round a closed fan: groups larger than a few entries
+        {"high valence", [] {
+             std::vector<int> fan;
+             for (int i = 1; i <= 40; ++i) {
+                 fan.insert(fan.end(), {0, i, i % 40 + 1});
+             }
+             return WithVertices(41, fan);
+         }()},
+        {"small torus with fins", fixtures::Torus(12, 8, false, true)},
+        {"small open torus", fixtures::Torus(12, 8, true)},
+    };
+    for (const auto& [name, data] : cases) {
+        ExpectSameMatching(data, name);
+    }
+}
+
+TEST(MeshMatching, LargeRandomMeshesPairLikeTheStepByStepMatching) {
+    ExpectSameMatching(DamagedTorus(5), "damaged torus");
+    ExpectSameMatching(fixtures::Torus(300, 200, false, true), "torus with fins");
+    // few vertices, many faces: long non-manifold runs and large groups
+    ExpectSameMatching(RandomSoup(11, 30, 3000), "dense soup");
+    ExpectSameMatching(RandomSoup(12, 50000, 100000), "sparse soup");
+}
+
+TEST(MeshMatching, MatchingAgainGivesTheSameTwinsAndCounts) {
+    const ZelMesh data = DamagedTorus(8);
+    fixtures::BuiltMesh built = fixtures::Build(data);
+    Mesh& mesh = *built.mesh;
+    std::vector<const HalfEdge*> twins;
+    for (const HalfEdge* h : mesh.halfEdges) {
+        twins.push_back(h->twin);
+    }
+    const EdgeCounts before = mesh.edgeCounts;
+    {
+        CerrCapture capture;
+        EXPECT_TRUE(mesh.MatchEdges());
+    }
+    EXPECT_EQ(mesh.edgeCounts.good, before.good);
+    EXPECT_EQ(mesh.edgeCounts.nonManifold, before.nonManifold);
+    EXPECT_EQ(mesh.edgeCounts.degenerate, before.degenerate);
+    std::size_t i = 0;
+    for (const HalfEdge* h : mesh.halfEdges) {
+        ASSERT_EQ(h->twin, twins[i++]);
+    }
+}
+
+}  // namespace
