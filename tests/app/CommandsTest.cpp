@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "camera/Snapshot.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/GlWindow.h"
 #include "tests/support/TempDirectory.h"
 #include "viewer/Viewer.h"
@@ -22,11 +23,6 @@
 #include <GL/glx.h>
 
 namespace {
-
-std::string ReadWholeFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 GLint GetInteger(GLenum name) {
     GLint value = 0;
@@ -325,7 +321,7 @@ TEST_F(CommandsTest, SnapshotDrawsTheCurrentViewAndTakesNoPathStep) {
     for (int i = 0; i < 16; ++i) {
         EXPECT_FLOAT_EQ(sceneModelview[i], view.m[i]) << i;
     }
-    std::string text = ReadWholeFile(name);
+    std::string text = ReadFileBytes(name);
     const std::string header = "P6\n64 64\n255\n";
     ASSERT_EQ(text.size(), header.size() + 64 * 64 * 3) << name;
     EXPECT_EQ(text.substr(0, header.size()), header);

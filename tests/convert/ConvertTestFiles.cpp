@@ -49,19 +49,6 @@ std::string Base64(const std::string& bytes) {
 
 }  // namespace
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    return static_cast<bool>(file);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 ZelMesh CubeMesh() {
     ZelMesh cube;
     cube.coordinates = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};

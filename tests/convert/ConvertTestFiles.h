@@ -4,13 +4,8 @@
 #include <vector>
 
 #include "app/ZelMesh.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDirectory.h"
-
-// Writes bytes to a file, replacing it; false when it cannot be written.
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-
-// Reads a whole file; empty when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
 
 // The unit cube, eight corners and twelve outward triangles:
 //

@@ -110,7 +110,7 @@ protected:
             << program.Stdout();
         EXPECT_EQ(program.Stdout().find("CAM PLAYBACK"), std::string::npos)
             << "a pick landed on \"Play\"";
-        return ReadWholeFile(dir.File("cam_record0.dat"));
+        return ReadFileBytes(dir.File("cam_record0.dat"));
     }
 
     void PressEscapeAndExpectStatusOne() {
@@ -160,8 +160,8 @@ public:
     // Waits for the program to end; its exit status, or -1 when it had to be killed.
     int Wait(int timeoutMs) {
         int status = 0;
-        bool ended = WaitFor([this, &status] { return waitpid(pid, &status, WNOHANG) == pid; },
-                             timeoutMs);
+        bool ended =
+            WaitFor([this, &status] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
         if (!ended) {
             return -1;
         }
@@ -169,7 +169,7 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string Stdout() const { return ReadWholeFile(outPath); }
+    std::string Stdout() const { return ReadFileBytes(outPath); }
 
 private:
     pid_t pid = -1;
@@ -217,7 +217,7 @@ TEST_F(DataSafety, EscapeWhileRecordingLeavesOnlyWholeFrames) {
     DragAcross();
     // Inertia keeps the camera moving, so frames are still being written when Esc comes.
     PressEscapeAndExpectStatusOne();
-    std::vector<std::string> lines = ExpectWholeFrames(ReadWholeFile(dir.File("cam_record0.dat")));
+    std::vector<std::string> lines = ExpectWholeFrames(ReadFileBytes(dir.File("cam_record0.dat")));
     EXPECT_GE(lines.size(), 8u);
 }
 

@@ -132,11 +132,11 @@ void ViewerProcess::Kill() {
 }
 
 std::string ViewerProcess::Stdout() const {
-    return ReadWholeFile(workDir + "/stdout.txt");
+    return ReadFileBytes(workDir + "/stdout.txt");
 }
 
 std::string ViewerProcess::Stderr() const {
-    return ReadWholeFile(workDir + "/stderr.txt");
+    return ReadFileBytes(workDir + "/stderr.txt");
 }
 
 bool ViewerProcess::WaitForStdout(const std::string& text, int timeoutMs) const {
@@ -371,7 +371,7 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 bool ReadPpm(const std::string& path, PpmImage* image) {
-    return ParsePpm(ReadWholeFile(path), image);
+    return ParsePpm(ReadFileBytes(path), image);
 }
 
 bool ParsePpm(const std::string& data, PpmImage* image) {
@@ -401,8 +401,8 @@ bool WaitForPpm(const std::string& path, int timeoutMs, PpmImage* image) {
 }
 
 bool CaptureWindow(const std::string& window, PpmImage* image) {
-    return ParsePpm(
-        RunCommand("import -silent -window " + window + " -depth 8 ppm:- 2>/dev/null"), image);
+    return ParsePpm(RunCommand("import -silent -window " + window + " -depth 8 ppm:- 2>/dev/null"),
+                    image);
 }
 
 bool WaitForWindowToShow(const std::string& window, const PpmImage& image, int timeoutMs,
@@ -488,13 +488,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 void ExpectEscapeEndsWithStatusOne(ViewerProcess& program, const std::string& window,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDirectory.h"
 
 // How a run of the program ended.
@@ -125,8 +126,6 @@ struct ZelSummary {
 
 // Reads a ZEL file's counts and the box round its vertices; false when unreadable.
 bool ReadZelSummary(const std::string& path, ZelSummary* summary);
-// The whole content of a file ("" when it cannot be read).
-std::string ReadWholeFile(const std::string& path);
 // Presses Esc in the window and expects the program to end through exit with status 1 in time.
 void ExpectEscapeEndsWithStatusOne(ViewerProcess& program, const std::string& window,
                                    int timeoutMs);
