@@ -80,14 +80,14 @@ std::int32_t Position(const Mesh& mesh, const HalfEdge* halfEdge) {
 }
 
 // Counts the sets of faces joined through good edges (twins) and, when every half-edge has a
-// twin, the vertex fans: the cycles of outgoing half-edges h -> next(twin(h)) round each vertex.
-// A vertex where several closed sheets touch has one fan per sheet, which is how the surface
-// counts it. One pass over the half-edges serves both.
+// twin, the vertex fans: the cycles of the turn h -> next(twin(h)), which walks the outgoing
+// half-edges round their vertex. A vertex where several closed sheets touch has one fan per
+// sheet, which is how the surface counts it. One pass in half-edge order joins the faces and
+// notes each turn; the cycles are then followed through the turns, never through the records.
 void CountSets(const Mesh& mesh, bool countFans, int* components, int* fans) {
     std::vector<std::int32_t> faceSets = SingletonSets(mesh.faces.size());
-    std::vector<std::int32_t> fanSets = SingletonSets(countFans ? mesh.halfEdges.size() : 0);
+    std::vector<std::int32_t> turns(countFans ? mesh.halfEdges.size() : 0);
     *components = static_cast<int>(mesh.faces.size());
-    *fans = static_cast<int>(mesh.halfEdges.size());
     std::int32_t k = 0;
     for (const HalfEdge* halfEdge : mesh.halfEdges) {
         if (halfEdge->twin != nullptr) {
@@ -95,11 +95,24 @@ void CountSets(const Mesh& mesh, bool countFans, int* components, int* fans) {
             if (k < m && JoinSets(faceSets, k / 3, m / 3)) {
                 --*components;
             }
-            if (countFans && JoinSets(fanSets, k, m % 3 == 2 ? m - 2 : m + 1)) {
-                --*fans;
+            if (countFans) {
+                turns[static_cast<std::size_t>(k)] = m % 3 == 2 ? m - 2 : m + 1;
             }
         }
         ++k;
+    }
+    *fans = 0;
+    std::vector<bool> reached(turns.size(), false);
+    for (std::size_t start = 0; start < turns.size(); ++start) {
+        if (reached[start]) {
+            continue;
+        }
+        ++*fans;
+        std::size_t h = start;
+        do {
+            reached[h] = true;
+            h = static_cast<std::size_t>(turns[h]);
+        } while (h != start);
     }
 }
 
