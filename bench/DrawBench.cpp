@@ -62,20 +62,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: draw_bench FILE.zel [benchmark flags]\n");
         return 2;
     }
-    float* coordinates = nullptr;
-    int* indices = nullptr;
-    int vertexCount = 0;
-    int faceCount = 0;
-    if (!ReadMeshFile(argv[1], &coordinates, &indices, &vertexCount, &faceCount)) {
+    ZelMesh data;
+    if (!ZelMeshRead(argv[1], &data)) {
         return 2;
     }
     {
         // The edge report is not what is measured here.
         CerrCapture report;
-        theMesh = new Mesh(coordinates, indices, vertexCount, faceCount);
+        theMesh = new Mesh(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
+                           ZelMeshFaceCount(data));
     }
-    delete[] coordinates;
-    delete[] indices;
 
     char* glutArgv[] = {argv[0], nullptr};
     int glutArgc = 1;
