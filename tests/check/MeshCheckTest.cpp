@@ -25,12 +25,9 @@ void ExpectViewerCounts(const ZelMesh& data, const MeshCheck& check, const std::
     const EdgeCounts report = fixtures::ParseReport(fixtures::Build(data).report);
     EXPECT_EQ(check.vertices, ZelMeshVertexCount(data)) << name;
     EXPECT_EQ(check.faces, ZelMeshFaceCount(data)) << name;
-    EXPECT_EQ(check.halfEdges, report.total) << name;
-    EXPECT_EQ(check.good, report.good) << name;
-    EXPECT_EQ(check.boundary, report.boundary) << name;
-    EXPECT_EQ(check.nonManifold, report.nonManifold) << name;
-    EXPECT_EQ(check.degenerate, report.degenerate) << name;
-    EXPECT_EQ(check.inconsistent, report.inconsistent) << name;
+    fixtures::ExpectCounts({check.halfEdges, check.good, check.boundary, check.nonManifold,
+                            check.degenerate, check.inconsistent},
+                           report, name);
 }
 
 // The second mesh's vertices and faces after the first's, its vertices moved along x.

@@ -22,15 +22,6 @@ struct ExpectedCounts {
     EdgeCounts counts;
 };
 
-void ExpectCounts(const EdgeCounts& actual, const EdgeCounts& expected, const char* name) {
-    EXPECT_EQ(actual.total, expected.total) << name;
-    EXPECT_EQ(actual.good, expected.good) << name;
-    EXPECT_EQ(actual.boundary, expected.boundary) << name;
-    EXPECT_EQ(actual.nonManifold, expected.nonManifold) << name;
-    EXPECT_EQ(actual.degenerate, expected.degenerate) << name;
-    EXPECT_EQ(actual.inconsistent, expected.inconsistent) << name;
-}
-
 int TwinCount(const Mesh& mesh) {
     int count = 0;
     for (const HalfEdge* h : mesh.halfEdges) {
@@ -54,8 +45,8 @@ TEST(MeshBuild, ReportCountsEveryEdgeCase) {
     };
     for (const ExpectedCounts& c : cases) {
         fixtures::BuiltMesh built = Build(c.data);
-        ExpectCounts(built.mesh->edgeCounts, c.counts, c.name);
-        ExpectCounts(ParseReport(built.report), c.counts, c.name);
+        fixtures::ExpectCounts(built.mesh->edgeCounts, c.counts, c.name);
+        fixtures::ExpectCounts(ParseReport(built.report), c.counts, c.name);
         EXPECT_EQ(TwinCount(*built.mesh), c.counts.good) << c.name;
         EXPECT_TRUE(built.mesh->connected) << c.name;
     }
@@ -162,7 +153,7 @@ TEST(MeshBuild, RandomSoupsMatchDirectCountsAndSumToTotal) {
         EXPECT_EQ(counts.good + counts.boundary + counts.nonManifold + counts.degenerate +
                       counts.inconsistent,
                   counts.total);
-        ExpectCounts(counts, EdgeCountsDirect(data.indices), "soup");
+        fixtures::ExpectCounts(counts, EdgeCountsDirect(data.indices), "soup");
         EXPECT_EQ(TwinCount(*built.mesh), counts.good);
         if (HasFailure()) {
             ADD_FAILURE() << "first failing round " << round;

@@ -94,6 +94,17 @@ inline BuiltMesh Build(const ZelMesh& data) {
     return built;
 }
 
+// Expects the six counts to be equal, naming the mesh on a difference.
+inline void ExpectCounts(const EdgeCounts& actual, const EdgeCounts& expected,
+                         const std::string& name) {
+    EXPECT_EQ(actual.total, expected.total) << name;
+    EXPECT_EQ(actual.good, expected.good) << name;
+    EXPECT_EQ(actual.boundary, expected.boundary) << name;
+    EXPECT_EQ(actual.nonManifold, expected.nonManifold) << name;
+    EXPECT_EQ(actual.degenerate, expected.degenerate) << name;
+    EXPECT_EQ(actual.inconsistent, expected.inconsistent) << name;
+}
+
 // Reads the six counts from the report; a line with other wording fails the test.
 inline EdgeCounts ParseReport(const std::string& report) {
     static const char* const kSuffixes[6] = {" edges",
