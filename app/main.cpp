@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "app/MeshReader.h"
 #include "app/Scene.h"
@@ -54,13 +56,16 @@ int main(int argc, char** argv) {
     if (!ReadMeshFile(fileName.c_str(), &coordinates, &indices, &vertexCount, &faceCount)) {
         std::exit(kExitNoMesh);
     }
-    theMesh = new (std::nothrow) Mesh(coordinates, indices, vertexCount, faceCount);
-    delete[] coordinates;
-    delete[] indices;
+    // The mesh releases the arrays as soon as its elements hold their content.
+    std::unique_ptr<float[]> coordinateArray(coordinates);
+    std::unique_ptr<int[]> indexArray(indices);
+    theMesh = new (std::nothrow) Mesh();
     if (theMesh == nullptr) {
         std::cerr << "Error: not enough memory to build the mesh" << std::endl;
         std::exit(kExitNoMesh);
     }
+    theMesh->BuildTakingArrays(std::move(coordinateArray), std::move(indexArray), vertexCount,
+                               faceCount);
 
     // GLUT sees only the program name, so none of its own options bypass the parsing above.
     char* glutArgv[] = {argv[0], nullptr};

@@ -1,13 +1,15 @@
 // Replays the viewer's start-up on one ZEL file and prints when each step ends, as absolute
 // CLOCK_MONOTONIC seconds, so that bench/startup.py can measure from the moment it spawned us.
 // The steps are main's own: read, build (the report is the last line the mesh prints), window
-// and scene, camera fit, then the first frame drawn and swapped, finished with glFinish.
+// and scene, camera fit, then the first frame drawn and swapped, finished with glFinish. After
+// each step it also prints the resident memory and its peak so far, in kB.
 #include <GL/glut.h>
 #include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <streambuf>
 
 #include "app/MeshReader.h"
@@ -42,8 +44,20 @@ private:
     std::streambuf* target_;
 };
 
+// Prints the step's end time, then the resident memory at that point and its peak so far.
 void Step(const char* name, double when) {
     std::printf("step %s %.6f\n", name, when);
+    long residentKb = -1;
+    long peakKb = -1;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            std::sscanf(line, "VmRSS: %ld", &residentKb);
+            std::sscanf(line, "VmHWM: %ld", &peakKb);
+        }
+        std::fclose(status);
+    }
+    std::printf("memory %s %ld %ld\n", name, residentKb, peakKb);
 }
 
 }  // namespace
@@ -66,10 +80,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     Step("read", Now());
-    theMesh = new Mesh(coordinates, indices, vertexCount, faceCount);
+    theMesh = new Mesh();
+    theMesh->BuildTakingArrays(std::unique_ptr<float[]>(coordinates),
+                               std::unique_ptr<int[]>(indices), vertexCount, faceCount);
     const double built = Now();
-    delete[] coordinates;
-    delete[] indices;
     Step("report", clock.lastLineEnd);
     Step("built", built);
 

@@ -39,6 +39,19 @@ Mesh::~Mesh() {
 
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
     CreateElements(coordinates, indices, vertexCount, faceCount);
+    return ConnectAndComputeGeometry();
+}
+
+bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
+                             int vertexCount, int faceCount) {
+    CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount);
+    // The elements hold everything from here on; matching then has this memory to work in.
+    coordinates.reset();
+    indices.reset();
+    return ConnectAndComputeGeometry();
+}
+
+bool Mesh::ConnectAndComputeGeometry() {
     MatchEdges();
     MarkBoundaryVertices();
     MarkDegenerateElements();
@@ -64,7 +77,10 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
     }
     MeshVertex* const vertexTable = vertexStore.Data();
 
-    // faces with their linked half-edges, three a face in creation order
+    // faces with their linked half-edges, three a face in creation order; in the same pass the
+    // half-edge ids, origins, and each vertex's last created outgoing half-edge, which gives what
+    // a second pass over the faces would, while the face's records are still in the cache
+    std::int32_t halfEdgeCounter = 0;
     for (int j = 0; j < faceCount; ++j) {
         HalfEdge* halfEdge0 = halfEdgeStore.New();
         HalfEdge* halfEdge1 = halfEdgeStore.New();
@@ -72,23 +88,18 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         Face* face = faceStore.New(halfEdge0, halfEdge1, halfEdge2);
         face->id = j;
         faces.push_back(face);
-    }
-
-    // half-edge ids, origins, and each vertex's last created outgoing half-edge
-    std::int32_t halfEdgeCounter = 0;
-    int j = 0;
-    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor, ++j) {
         for (int c = 0; c < 3; ++c) {
-            HalfEdge* halfEdge = (*faceCursor)->halfEdges[c];
+            HalfEdge* halfEdge = face->halfEdges[c];
             halfEdge->id = halfEdgeCounter++;
             halfEdges.push_back(halfEdge);
-            int index = indices[3 * j + c];
+            int index = indices[3 * std::size_t(j) + c];
             assert(index >= 0 && index < vertexCount);
             MeshVertex* vertex = vertexTable + index;
             halfEdge->origin = vertex;
             vertex->halfEdge = halfEdge;
         }
     }
+    faceCursor = faces.end();
 
     maxVertexId = vertexCount - 1;
     maxHalfEdgeId = 3 * faceCount - 1;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "camera/Vec3.h"
 #include "mesh/DrawOptions.h"
@@ -64,6 +65,10 @@ public:
 
     // Creates the elements, matches edges, marks and computes the geometry; returns connected.
     bool Build(const float* coordinates, const int* indices, int vertexCount, int faceCount);
+    // Build from new[]-allocated arrays the mesh takes over and releases as soon as the elements
+    // are made, before matching; returns connected.
+    bool BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
+                           int vertexCount, int faceCount);
     // Creates the vertices, faces and half-edges in input order; the mesh has none before.
     void CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);
@@ -112,6 +117,9 @@ public:
     void DrawImmediate();
 
 private:
+    // The steps of Build after the elements are made: matching, marks and the geometry pass;
+    // returns connected.
+    bool ConnectAndComputeGeometry();
     // The half-edges grouped by start vertex, for the length of one matching: group v runs from
     // groupStart[v] to groupStart[v + 1] in entries, and an entry holds the end vertex id in its
     // upper 32 bits and the half-edge's position in halfEdges in its lower 32 bits.
@@ -131,6 +139,8 @@ private:
     void BeginDraw();
     // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
     void DrawFaces();
+    // The same faces for recording in a display list; a mesh in one colour gets it once.
+    void DrawFacesForList();
     // Deletes the display lists; they are made again when next drawn.
     void ReleaseDrawLists();
 
