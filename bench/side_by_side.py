@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""zelviewer against the peer viewer f3d, side by side in one run on the same machine.
+
+For each size a torus is generated with zelgen (ZEL for zelviewer) and written once more as
+binary PLY with zel_to_ply (the same floats and faces, for f3d); both files are kept in the work
+folder and reused. Each run times, from the moment this script spawns the process:
+  f3d        f3d --output=PNG --resolution=512,512 until the PNG is written and f3d has exited;
+  report     zelviewer until the last edge report line arrives on standard error;
+  frame      zelviewer until its first buffer swap has returned (noted by the preloaded
+             libzel_swap_clock.so, the viewer itself is unchanged);
+and the peak resident memory of both (GNU time). zelviewer is closed with Esc after its third
+swap, so its peak includes recording and replaying the display list. Runs alternate between the
+two programs; the medians are printed with the ratios zelviewer / f3d.
+
+Both run in the same X server: the one in DISPLAY, or else a private one under xvfb-run.
+
+usage: side_by_side.py [--bin build/bin] [--faces 100000,1000000,4000000,10000000]
+                       [--runs 3] [--work /tmp/zel-side-by-side]
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TIME_FORMAT = "peak-rss-kb %M"
+# A start-up that takes longer than this has failed.
+TIMEOUT_SECONDS = 600
+
+
+def ensure_meshes(bin_dir, work, faces):
+    zel = os.path.join(work, "torus%d.zel" % faces)
+    ply = os.path.join(work, "torus%d.ply" % faces)
+    if not os.path.exists(zel):
+        subprocess.run([os.path.join(bin_dir, "zelgen"), "torus", "--faces", str(faces), zel],
+                       check=True, stdout=subprocess.DEVNULL)
+    if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
+        subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
+    return zel, ply
+
+
+def peak_rss_mb(text):
+    values = [int(line.split()[1]) for line in text.splitlines() if line.startswith("peak-rss-kb")]
+    return values[-1] / 1024.0 if values else float("nan")
+
+
+def run_f3d(ply, png):
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, "f3d", "--output=" + png,
+                           "--resolution=512,512", ply],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                          timeout=TIMEOUT_SECONDS)
+    elapsed = time.monotonic() - start
+    if done.returncode != 0 or not os.path.exists(png):
+        sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
+    os.remove(png)
+    return elapsed, peak_rss_mb(done.stderr)
+
+
+def read_swaps(log):
+    try:
+        with open(log) as f:
+            return [float(line.split()[2]) for line in f if line.startswith("swap ")]
+    except FileNotFoundError:
+        return []
+
+
+def run_zelviewer(bin_dir, zel, log):
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, ZEL_SWAP_LOG=log,
+               LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
+    start = time.monotonic()
+    process = subprocess.Popen(
+        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", zel],
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
+    report = None
+    for line in process.stderr:
+        if line.endswith("edges with inconsistent normals\n"):
+            report = time.monotonic() - start
+            break
+    if report is None:
+        process.wait()
+        sys.exit("zelviewer printed no edge report for %s" % zel)
+    # The swap times are absolute CLOCK_MONOTONIC seconds, the clock time.monotonic() reads.
+    deadline = time.monotonic() + TIMEOUT_SECONDS
+    swaps = read_swaps(log)
+    while len(swaps) < 3 and time.monotonic() < deadline:
+        time.sleep(0.01)
+        swaps = read_swaps(log)
+    if len(swaps) < 3:
+        process.kill()
+        sys.exit("zelviewer drew no frames for %s" % zel)
+    window = subprocess.run(["xdotool", "search", "--name", "^ZEL viewer$"], capture_output=True,
+                            text=True).stdout.split()
+    if not window:
+        process.kill()
+        sys.exit("no zelviewer window found")
+    subprocess.run(["xdotool", "key", "--window", window[0], "Escape"], stderr=subprocess.DEVNULL)
+    rest = process.stderr.read()
+    process.wait()
+    return report, swaps[0] - start, peak_rss_mb(rest)
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--bin", default="build/bin")
+    parser.add_argument("--faces", default="100000,1000000,4000000,10000000")
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--work", default=os.path.join(tempfile.gettempdir(), "zel-side-by-side"))
+    args = parser.parse_args()
+
+    if not os.environ.get("DISPLAY"):
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24",
+                               sys.executable] + sys.argv)
+
+    bin_dir = os.path.abspath(args.bin)
+    os.makedirs(args.work, exist_ok=True)
+    sizes = [int(n) for n in args.faces.split(",")]
+    log = os.path.join(args.work, "swap.log")
+    png = os.path.join(args.work, "f3d.png")
+    print("load average before: %s; GALLIUM_DRIVER=%s" % (load(),
+                                                          os.environ.get("GALLIUM_DRIVER", "")))
+    results = {}
+    for faces in sizes:
+        zel, ply = ensure_meshes(bin_dir, args.work, faces)
+        rows = []
+        for run in range(args.runs):
+            f3d_time, f3d_peak = run_f3d(ply, png)
+            report, frame, peak = run_zelviewer(bin_dir, zel, log)
+            rows.append((f3d_time, f3d_peak, report, frame, peak))
+            print("%9d faces run %d: f3d %.3f s %.0f MiB | zelviewer report %.3f s, first frame "
+                  "%.3f s, %.0f MiB | load %s"
+                  % (faces, run, f3d_time, f3d_peak, report, frame, peak, load()), flush=True)
+        results[faces] = [statistics.median(column) for column in zip(*rows)]
+    print("load average after: %s" % load())
+
+    print()
+    print("medians of %d runs" % args.runs)
+    print("| faces | f3d | f3d peak | zelviewer report | first frame | zelviewer peak | "
+          "first frame / f3d | report / f3d | peak / f3d | bytes per face |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for faces in sizes:
+        f3d_time, f3d_peak, report, frame, peak = results[faces]
+        print("| %s | %.2f s | %.0f MiB | %.2f s | %.2f s | %.0f MiB | %.2fx | %.2fx | %.2fx | %.0f |"
+              % ("{:,}".format(faces), f3d_time, f3d_peak, report, frame, peak, frame / f3d_time,
+                 report / f3d_time, peak / f3d_peak, peak * 1048576.0 / faces))
+    if 1000000 in results and 4000000 in results:
+        small, large = results[1000000], results[4000000]
+        print("growth 1M -> 4M: first frame %.2fx, report %.2fx, peak memory %.2fx (f3d %.2fx)"
+              % (large[3] / small[3], large[2] / small[2], large[4] / small[4],
+                 large[0] / small[0]))
+
+
+if __name__ == "__main__":
+    main()
