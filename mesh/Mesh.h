@@ -139,7 +139,7 @@ private:
     void BeginDraw();
     // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
     void DrawFaces();
-    // The same faces for recording in a display list; a mesh in one colour gets it once.
+    // The same faces as Draw sends and records them; a mesh in one colour gets it once.
     void DrawFacesForList();
     // Deletes the display lists; they are made again when next drawn.
     void ReleaseDrawLists();
