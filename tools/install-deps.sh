@@ -14,7 +14,7 @@ packages=("${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   valgrind
-  python3 time
+  python3 time f3d linux-perf
 )
 if [ "${1:-}" = run ]; then
   packages=("${run_packages[@]}")
