@@ -141,6 +141,9 @@ private:
     void DrawFaces();
     // The same faces as Draw sends and records them; a mesh in one colour gets it once.
     void DrawFacesForList();
+    // With vertex normals, the faces of a mesh in one colour as one indexed draw over the vertex
+    // records; false, having sent nothing, when the corner list cannot be had.
+    bool DrawFacesIndexed();
     // Deletes the display lists; they are made again when next drawn.
     void ReleaseDrawLists();
 

@@ -1,5 +1,9 @@
 #include <GL/gl.h>
 
+#include <climits>
+#include <memory>
+#include <new>
+
 #include "mesh/Face.h"
 #include "mesh/Mesh.h"
 #include "mesh/MeshVertex.h"
@@ -122,6 +126,9 @@ void Mesh::DrawFacesForList() {
     if (!faces.empty()) {
         SetMaterial(boundary ? kBoundaryColour : kInteriorColour);
     }
+    if (drawOptions.vertexNormals && DrawFacesIndexed()) {
+        return;
+    }
     // Only the normals choice varies here: the per-face options are never recorded.
     glBegin(GL_TRIANGLES);
     for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
@@ -138,6 +145,39 @@ void Mesh::DrawFacesForList() {
         }
     }
     glEnd();
+}
+
+bool Mesh::DrawFacesIndexed() {
+    // With vertex normals a corner sends exactly its vertex's position and normal, so the faces
+    // can go out as one indexed draw over the vertex records: the driver then lights each vertex
+    // about once instead of once per corner, with the same inputs and so the same pixels.
+    const std::size_t cornerCount = halfEdges.size();
+    if (cornerCount == 0 || cornerCount > static_cast<std::size_t>(INT_MAX)) {
+        return false;
+    }
+    std::unique_ptr<GLuint[]> corners(new (std::nothrow) GLuint[cornerCount]);
+    if (!corners) {
+        return false;
+    }
+    const MeshVertex* const vertexBase = vertices.front();
+    std::size_t corner = 0;
+    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
+        for (const HalfEdge* halfEdge : (*faceCursor)->halfEdges) {
+            corners[corner++] = static_cast<GLuint>(halfEdge->origin - vertexBase);
+        }
+    }
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(MeshVertex), &vertexBase->position.x);
+    glNormalPointer(GL_FLOAT, sizeof(MeshVertex), &vertexBase->normal.x);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cornerCount), GL_UNSIGNED_INT,
+                   corners.get());
+    glPopClientAttrib();
+    // The current normal is left as the last corner of the stream leaves it.
+    const Vec3& lastNormal = faces.back()->Vertex2()->normal;
+    glNormal3f(lastNormal.x, lastNormal.y, lastNormal.z);
+    return true;
 }
 
 void Face::Draw(const DrawOptions& options) const {
