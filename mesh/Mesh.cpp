@@ -186,6 +186,10 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
     constexpr std::uint32_t kInsertionSortLimit = 16;
     const std::uint32_t* const groupStart = table.groupStart.Data();
     std::uint64_t* const entries = table.entries.Data();
+    if (entries == nullptr) {
+        // no half-edges: every group is empty, and no pointer may be formed from a null base
+        return;
+    }
     for (std::size_t v = 0; v < vertexCount; ++v) {
         std::uint64_t* const first = entries + groupStart[v];
         std::uint64_t* const last = entries + groupStart[v + 1];
