@@ -84,10 +84,12 @@ std::int32_t Position(const Mesh& mesh, const HalfEdge* halfEdge) {
 // twin, the vertex fans: the cycles of the turn h -> next(twin(h)), which walks the outgoing
 // half-edges round their vertex. A vertex where several closed sheets touch has one fan per
 // sheet, which is how the surface counts it. One pass in half-edge order joins the faces and
-// notes each turn; the cycles are then followed through the turns, never through the records.
-void CountSets(const Mesh& mesh, bool countFans, int* components, int* fans) {
+// notes each turn in work (one number per half-edge); the cycles are then followed through the
+// turns, never through the records, and a followed turn is overwritten with -1, so no second
+// array is needed to know which are done.
+void CountSets(const Mesh& mesh, bool countFans, std::int32_t* work, int* components,
+               int* fans) {
     std::vector<std::int32_t> faceSets = SingletonSets(mesh.faces.size());
-    std::vector<std::int32_t> turns(countFans ? mesh.halfEdges.size() : 0);
     *components = static_cast<int>(mesh.faces.size());
     std::int32_t k = 0;
     for (const HalfEdge* halfEdge : mesh.halfEdges) {
@@ -97,24 +99,47 @@ void CountSets(const Mesh& mesh, bool countFans, int* components, int* fans) {
                 --*components;
             }
             if (countFans) {
-                turns[static_cast<std::size_t>(k)] = m % 3 == 2 ? m - 2 : m + 1;
+                work[k] = m % 3 == 2 ? m - 2 : m + 1;
             }
         }
         ++k;
     }
     *fans = 0;
-    std::vector<bool> reached(turns.size(), false);
-    for (std::size_t start = 0; start < turns.size(); ++start) {
-        if (reached[start]) {
+    if (!countFans) {
+        return;
+    }
+    for (std::int32_t start = 0; start < k; ++start) {
+        if (work[start] < 0) {
             continue;
         }
         ++*fans;
-        std::size_t h = start;
+        std::int32_t h = start;
         do {
-            reached[h] = true;
-            h = static_cast<std::size_t>(turns[h]);
+            const std::int32_t turn = work[h];
+            work[h] = -1;
+            h = turn;
         } while (h != start);
     }
+}
+
+// MeshCheckBuild with room for one number per half-edge that the topology pass may overwrite.
+void BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+               std::int32_t* work, Mesh* mesh, MeshCheck* check) {
+    // The viewer's construction and matching; marks and geometry change no count.
+    mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
+    mesh->MatchEdgesWithoutReport();
+    assert(work == nullptr ||
+           mesh->halfEdges.size() == 3 * static_cast<std::size_t>(faceCount));
+    const EdgeCounts& counts = mesh->edgeCounts;
+    check->vertices = vertexCount;
+    check->faces = faceCount;
+    check->halfEdges = counts.total;
+    check->good = counts.good;
+    check->boundary = counts.boundary;
+    check->nonManifold = counts.nonManifold;
+    check->degenerate = counts.degenerate;
+    check->inconsistent = counts.inconsistent;
+    MeshCheckTopology(*mesh, check, work);
 }
 
 }  // namespace
@@ -134,7 +159,9 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
             *message = ErrorNamingFile(path, messages.str());
             return false;
         }
-        MeshCheckBuild(coordinates, indices, vertexCount, faceCount, mesh, check);
+        // The indices are not read once the elements exist and hold one number per half-edge, so
+        // the topology pass works in them rather than in fresh pages.
+        BuildInto(coordinates, indices, vertexCount, faceCount, indices, mesh, check);
         delete[] coordinates;
         delete[] indices;
     } else {
@@ -145,8 +172,8 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
             *message = ErrorNamingFile(path, text);
             return false;
         }
-        MeshCheckBuild(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
-                       ZelMeshFaceCount(arrays), mesh, check);
+        BuildInto(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
+                  ZelMeshFaceCount(arrays), arrays.indices.data(), mesh, check);
     }
     check->path = path;
     return true;
@@ -154,25 +181,18 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
 
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check) {
-    // The viewer's construction and matching; marks and geometry change no count.
-    mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
-    mesh->MatchEdgesWithoutReport();
-    const EdgeCounts& counts = mesh->edgeCounts;
-    check->vertices = vertexCount;
-    check->faces = faceCount;
-    check->halfEdges = counts.total;
-    check->good = counts.good;
-    check->boundary = counts.boundary;
-    check->nonManifold = counts.nonManifold;
-    check->degenerate = counts.degenerate;
-    check->inconsistent = counts.inconsistent;
-    MeshCheckTopology(*mesh, check);
+    BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
 }
 
-void MeshCheckTopology(const Mesh& mesh, MeshCheck* check) {
+void MeshCheckTopology(const Mesh& mesh, MeshCheck* check, std::int32_t* work) {
     check->closed = check->faces > 0 && check->good == check->halfEdges;
+    std::vector<std::int32_t> ownWork;
+    if (check->closed && work == nullptr) {
+        ownWork.resize(mesh.halfEdges.size());
+        work = ownWork.data();
+    }
     int fans = 0;
-    CountSets(mesh, check->closed, &check->components, &fans);
+    CountSets(mesh, check->closed, work, &check->components, &fans);
     check->genus = 0;
     if (!check->closed) {
         return;

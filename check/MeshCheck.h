@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class Mesh;
@@ -35,9 +36,10 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check);
 
-// Fills components, closed and genus from a mesh whose edges are matched and whose good counts
-// are filled in.
-void MeshCheckTopology(const Mesh& mesh, MeshCheck* check);
+// Fills components, closed and genus from a mesh whose edges are matched and whose faces,
+// half-edge and good counts are filled in. work, when given, has room for one number per
+// half-edge and is overwritten; otherwise the pass allocates what it needs.
+void MeshCheckTopology(const Mesh& mesh, MeshCheck* check, std::int32_t* work = nullptr);
 
 // True when the mesh has no boundary, non-manifold, degenerate or inconsistent edge.
 bool MeshCheckClean(const MeshCheck& check);
