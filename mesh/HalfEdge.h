@@ -9,10 +9,7 @@ struct MeshVertex;
 
 // A directed edge of one face, running from origin to the origin of next.
 struct HalfEdge {
-    // Half-edge number: 3 x face id + corner; matching temporaries are numbered above.
-    std::int32_t id = -1;
-    // Transient mark of edge matching and the geometry pass; false between operations.
-    bool processed = false;
+    // Fields run from widest to narrowest so the record packs into 56 bytes without padding.
     // Next half-edge of the same face.
     HalfEdge* next = nullptr;
     // Opposite half-edge of the neighbouring face; null unless the edge is good.
@@ -21,12 +18,16 @@ struct HalfEdge {
     MeshVertex* origin = nullptr;
     // Owning face.
     Face* face = nullptr;
-    // 1 when start and end are the same vertex.
-    std::int32_t degenerate = 0;
     // Unit vector from start to end; (0, 0, 0) for a zero-length edge.
     Vec3 direction{1.0f, 0.0f, 0.0f};
     // Distance from start to end.
     float length = 0.0f;
+    // Half-edge number: 3 x face id + corner; matching temporaries are numbered above.
+    std::int32_t id = -1;
+    // 1 when start and end are the same vertex.
+    std::int8_t degenerate = 0;
+    // Transient mark of edge matching and the geometry pass; false between operations.
+    bool processed = false;
     // No twin, or the two faces' normals have a negative dot product.
     bool crease = false;
 

@@ -16,6 +16,9 @@ constexpr GLfloat kShininess = 30.0f;
 constexpr GLfloat kBoundaryColour[4] = {1.0f, 0.0f, 0.0f, 1.0f};
 // All other vertices.
 constexpr GLfloat kInteriorColour[4] = {0.0f, 1.0f, 0.0f, 1.0f};
+// Corners per indexed draw of the first frame: a whole number of triangles, small enough that
+// the driver's copy of a slice stays a few hundred kilobytes.
+constexpr std::size_t kCornersPerSlice = 3 * 21845;
 
 // The same RGBA as material for both sides and as current colour.
 void SetMaterial(const GLfloat* rgba) {
@@ -155,24 +158,36 @@ bool Mesh::DrawFacesIndexed() {
     if (cornerCount == 0 || cornerCount > static_cast<std::size_t>(INT_MAX)) {
         return false;
     }
-    std::unique_ptr<GLuint[]> corners(new (std::nothrow) GLuint[cornerCount]);
+    // The faces go out in slices through one small index buffer: the driver then copies and
+    // bins a slice at a time instead of holding a copy of the whole mesh for the first frame.
+    // The triangles and their order are those of one draw, so the frame is the same.
+    std::unique_ptr<GLuint[]> corners(new (std::nothrow) GLuint[kCornersPerSlice]);
     if (!corners) {
         return false;
     }
     const MeshVertex* const vertexBase = vertices.front();
-    std::size_t corner = 0;
-    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
-        for (const HalfEdge* halfEdge : (*faceCursor)->halfEdges) {
-            corners[corner++] = static_cast<GLuint>(halfEdge->origin - vertexBase);
-        }
-    }
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(3, GL_FLOAT, sizeof(MeshVertex), &vertexBase->position.x);
     glNormalPointer(GL_FLOAT, sizeof(MeshVertex), &vertexBase->normal.x);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cornerCount), GL_UNSIGNED_INT,
-                   corners.get());
+    std::size_t corner = 0;
+    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
+        for (const HalfEdge* halfEdge : (*faceCursor)->halfEdges) {
+            corners[corner++] = static_cast<GLuint>(halfEdge->origin - vertexBase);
+        }
+        if (corner == kCornersPerSlice) {
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
+                           corners.get());
+            // Ending the driver's batch here keeps its binned triangles to a slice or two.
+            glFlush();
+            corner = 0;
+        }
+    }
+    if (corner > 0) {
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
+                       corners.get());
+    }
     glPopClientAttrib();
     // The current normal is left as the last corner of the stream leaves it.
     const Vec3& lastNormal = faces.back()->Vertex2()->normal;

@@ -5,13 +5,14 @@
 
 #include "mesh/ElementArena.h"
 #include "mesh/ElementList.h"
+#include "mesh/Face.h"
 #include "mesh/HalfEdge.h"
 #include "mesh/MeshVertex.h"
 
 namespace {
 
 TEST(ElementArena, MakesDefaultRecordsOneAfterAnotherInSmallAndMappedBlocks) {
-    // 1,000 vertices fit the heap; 100,000 half-edges (6.4 MB) take a mapped block.
+    // 1,000 vertices fit the heap; 100,000 half-edges (5.6 MB) take a mapped block.
     for (std::size_t count : {std::size_t(1), std::size_t(1000), std::size_t(100000)}) {
         ElementArena<HalfEdge> arena;
         ASSERT_TRUE(arena.Reserve(count));
@@ -83,6 +84,23 @@ TEST(ElementList, IteratesAppendedElementsInOrderWithCursors) {
     }
     EXPECT_EQ(cursor, list.end());
     EXPECT_NE(cursor, list.begin());
+}
+
+// Start-up memory is dominated by these records (three half-edges, one face and about half a
+// vertex per face), so a field added or reordered carelessly costs megabytes on large meshes.
+TEST(ElementArena, RecordsStayPackedAndStartFromTheirDefaults) {
+    EXPECT_LE(sizeof(HalfEdge), 56u);
+    EXPECT_LE(sizeof(Face), 56u);
+    EXPECT_LE(sizeof(MeshVertex), 48u);
+    // Fields moved for packing still start from their defaults.
+    ElementArena<HalfEdge> arena;
+    ASSERT_TRUE(arena.Reserve(1));
+    const HalfEdge* halfEdge = arena.New();
+    EXPECT_EQ(halfEdge->degenerate, 0);
+    EXPECT_FALSE(halfEdge->processed);
+    EXPECT_FALSE(halfEdge->crease);
+    EXPECT_EQ(halfEdge->origin, nullptr);
+    EXPECT_EQ(halfEdge->length, 0.0f);
 }
 
 }  // namespace
