@@ -151,8 +151,10 @@ private:
     ElementArena<MeshVertex> vertexStore;
     ElementArena<Face> faceStore;
     ElementArena<HalfEdge> halfEdgeStore;
-    // Display list per choice of normals (none, face, vertex), 0 until recorded.
+    // First display list per choice of normals (none, face, vertex), 0 until recorded, and the
+    // number of consecutive lists the choice was recorded in.
     unsigned int drawLists[3] = {0, 0, 0};
+    int drawListCounts[3] = {0, 0, 0};
     // The normals choice of the last frame drawn without a list, -1 for none.
     int lastDrawChoice = -1;
     // The elements' drawn values changed since the lists were recorded.

@@ -28,6 +28,16 @@ void SetMaterial(const GLfloat* rgba) {
     glColor4fv(rgba);
 }
 
+// Replays consecutive lists with a flush between them, so the driver bins one at a time.
+void CallDrawLists(GLuint first, GLint count) {
+    for (GLint k = 0; k < count; ++k) {
+        if (k > 0) {
+            glFlush();
+        }
+        glCallList(first + static_cast<GLuint>(k));
+    }
+}
+
 }  // namespace
 
 void Mesh::Draw() {
@@ -46,8 +56,9 @@ void Mesh::Draw() {
     // the mesh changes only in its construction and geometry passes (they mark the lists stale).
     const int choice = drawOptions.vertexNormals ? 2 : (drawOptions.faceNormals ? 1 : 0);
     GLuint& list = drawLists[choice];
+    GLint& listCount = drawListCounts[choice];
     if (list != 0) {
-        glCallList(list);
+        CallDrawLists(list, listCount);
         // The replay ends where the walk over the faces would have ended.
         faceCursor = faces.end();
         return;
@@ -57,15 +68,19 @@ void Mesh::Draw() {
     // at once and the steady state gets the list.
     const bool record = choice == lastDrawChoice;
     lastDrawChoice = choice;
-    if (!record || (list = glGenLists(1)) == 0) {
+    // An indexed draw is recorded one slice a list (see DrawFacesIndexed).
+    const GLint count =
+        choice == 2 ? static_cast<GLint>(halfEdges.size() / kCornersPerSlice + 1) : 1;
+    if (!record || (list = glGenLists(count)) == 0) {
         DrawFacesForList();
         return;
     }
+    listCount = count;
     drawListRelease = &Mesh::ReleaseDrawLists;
     glNewList(list, GL_COMPILE);
     DrawFacesForList();
     glEndList();
-    glCallList(list);
+    CallDrawLists(list, listCount);
 }
 
 void Mesh::DrawImmediate() {
@@ -75,10 +90,11 @@ void Mesh::DrawImmediate() {
 
 void Mesh::ReleaseDrawLists() {
     lastDrawChoice = -1;
-    for (GLuint& list : drawLists) {
-        if (list != 0) {
-            glDeleteLists(list, 1);
-            list = 0;
+    for (int choice = 0; choice < 3; ++choice) {
+        if (drawLists[choice] != 0) {
+            glDeleteLists(drawLists[choice], drawListCounts[choice]);
+            drawLists[choice] = 0;
+            drawListCounts[choice] = 0;
         }
     }
 }
@@ -165,6 +181,8 @@ bool Mesh::DrawFacesIndexed() {
     if (!corners) {
         return false;
     }
+    GLint recording = 0;
+    glGetIntegerv(GL_LIST_INDEX, &recording);
     const MeshVertex* const vertexBase = vertices.front();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -179,8 +197,15 @@ bool Mesh::DrawFacesIndexed() {
         if (corner == kCornersPerSlice) {
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
                            corners.get());
-            // Ending the driver's batch here keeps its binned triangles to a slice or two.
-            glFlush();
+            // Ending the driver's batch here keeps its binned triangles to a slice or two; a
+            // list cannot hold a flush, so while recording the next slice goes to the next list
+            // and the replay flushes between them.
+            if (recording != 0) {
+                glEndList();
+                glNewList(static_cast<GLuint>(++recording), GL_COMPILE);
+            } else {
+                glFlush();
+            }
             corner = 0;
         }
     }

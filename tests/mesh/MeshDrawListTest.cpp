@@ -145,6 +145,37 @@ TEST_F(MeshDrawList, GeometryPassRecordsAgain) {
     }
 }
 
+TEST_F(MeshDrawList, SlicedRecordingHoldsItsListsUntilTheMeshGoes) {
+    // 50,000 faces in vertex normals are recorded in three lists (two full slices and the
+    // rest); all of them are released with the mesh, none is left behind.
+    const auto listsInUse = [] {
+        int count = 0;
+        for (GLuint id = 1; id <= 256; ++id) {
+            count += glIsList(id) == GL_TRUE ? 1 : 0;
+        }
+        return count;
+    };
+    const int before = listsInUse();
+    {
+        fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
+        Mesh& mesh = *built.mesh;
+        glShadeModel(GL_SMOOTH);
+        glEnable(GL_LIGHTING);
+        const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+        for (int pass = 0; pass < 3; ++pass) {
+            EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+        }
+        EXPECT_EQ(listsInUse(), before + 3);
+        // A geometry pass drops the old lists before the choice is recorded again.
+        mesh.ComputeGeometry();
+        for (int pass = 0; pass < 2; ++pass) {
+            mesh.Draw();
+        }
+        EXPECT_EQ(listsInUse(), before + 3);
+    }
+    EXPECT_EQ(listsInUse(), before);
+}
+
 TEST_F(MeshDrawList, MeshColourIsSetEveryFrame) {
     // The mesh colour is sent outside the recording, so a change shows in the current state
     // when the mesh has no faces to cover it.
