@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -211,6 +213,41 @@ TEST_F(MeshReaderTest, NumbersReadAsFormattedExtractionReadsThem) {
         int expected = -1;
         stream >> expected;
         EXPECT_EQ(result.indices[i], expected) << ints[i];
+    }
+}
+
+TEST_F(MeshReaderTest, ShortDecimalsRoundAsFormattedExtractionRoundsThem) {
+    // Decimals exactly halfway between two floats, which round to even, then printed floats and
+    // random decimals of up to 15 digits.
+    std::vector<std::string> floats = {"16777217", "-16777219", "8388608.5", "33554434",
+                                       "0.000000000000001", "999999999.999999", "1.5", "-0.0"};
+    std::mt19937 random(13);
+    char printed[64];
+    for (int i = 0; i < 3000; ++i) {
+        std::uniform_real_distribution<float> coordinate(-1000.0f, 1000.0f);
+        std::snprintf(printed, sizeof printed, "%.9g", coordinate(random));
+        floats.push_back(printed);
+        std::uniform_int_distribution<long long> digits(0, 999999999999999LL);
+        std::uniform_int_distribution<int> point(6, 14);
+        std::string decimal = std::to_string(digits(random));
+        decimal.insert(decimal.size() - std::min<std::size_t>(point(random), decimal.size() - 1),
+                       ".");
+        floats.push_back(i % 2 == 0 ? decimal : "-" + decimal);
+    }
+    floats.resize(floats.size() - floats.size() % 3);
+    std::string text = "ZEL " + std::to_string(floats.size() / 3) + " 0\n";
+    for (const std::string& token : floats) {
+        text += token + " ";
+    }
+    ReadResult result = ReadText(text);
+    ASSERT_TRUE(result.ok) << result.errors;
+    for (std::size_t i = 0; i < floats.size(); ++i) {
+        std::istringstream stream(floats[i]);
+        float expected = 0.0f;
+        stream >> expected;
+        ASSERT_FALSE(stream.fail()) << floats[i];
+        ASSERT_EQ(result.coordinates[i], expected) << floats[i];
+        ASSERT_EQ(std::signbit(result.coordinates[i]), std::signbit(expected)) << floats[i];
     }
 }
 
