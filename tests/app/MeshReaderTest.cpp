@@ -124,6 +124,20 @@ void ExpectSquare(const ReadResult& result) {
     EXPECT_EQ(result.indices, kSquareIndices);
 }
 
+// Each coordinate read is the float stream extraction makes of its token, zero's sign included.
+void ExpectCoordinatesAsExtracted(const ReadResult& result,
+                                  const std::vector<std::string>& floats) {
+    ASSERT_GE(result.coordinates.size(), floats.size());
+    for (std::size_t i = 0; i < floats.size(); ++i) {
+        std::istringstream stream(floats[i]);
+        float expected = 0.0f;
+        stream >> expected;
+        ASSERT_FALSE(stream.fail()) << floats[i];
+        ASSERT_EQ(result.coordinates[i], expected) << floats[i];
+        ASSERT_EQ(std::signbit(result.coordinates[i]), std::signbit(expected)) << floats[i];
+    }
+}
+
 std::string JoinSquareTokens(const std::string& separator) {
     std::string text;
     for (const char* token : kSquareTokens) {
@@ -200,14 +214,7 @@ TEST_F(MeshReaderTest, NumbersReadAsFormattedExtractionReadsThem) {
     }
     ReadResult result = ReadText(text);
     ASSERT_TRUE(result.ok) << result.errors;
-    for (std::size_t i = 0; i < floats.size(); ++i) {
-        std::istringstream stream(floats[i]);
-        float expected = 0.0f;
-        stream >> expected;
-        ASSERT_FALSE(stream.fail()) << floats[i];
-        EXPECT_EQ(result.coordinates[i], expected) << floats[i];
-        EXPECT_EQ(std::signbit(result.coordinates[i]), std::signbit(expected)) << floats[i];
-    }
+    ExpectCoordinatesAsExtracted(result, floats);
     for (std::size_t i = 0; i < ints.size(); ++i) {
         std::istringstream stream(ints[i]);
         int expected = -1;
@@ -219,8 +226,9 @@ TEST_F(MeshReaderTest, NumbersReadAsFormattedExtractionReadsThem) {
 TEST_F(MeshReaderTest, ShortDecimalsRoundAsFormattedExtractionRoundsThem) {
     // Decimals exactly halfway between two floats, which round to even, then printed floats and
     // random decimals of up to 15 digits.
-    std::vector<std::string> floats = {"16777217", "-16777219", "8388608.5", "33554434",
-                                       "0.000000000000001", "999999999.999999", "1.5", "-0.0"};
+    std::vector<std::string> floats = {
+        "16777217",          "-16777219",        "8388608.5", "33554434",
+        "0.000000000000001", "999999999.999999", "1.5",       "-0.0"};
     std::mt19937 random(13);
     char printed[64];
     for (int i = 0; i < 3000; ++i) {
@@ -241,14 +249,7 @@ TEST_F(MeshReaderTest, ShortDecimalsRoundAsFormattedExtractionRoundsThem) {
     }
     ReadResult result = ReadText(text);
     ASSERT_TRUE(result.ok) << result.errors;
-    for (std::size_t i = 0; i < floats.size(); ++i) {
-        std::istringstream stream(floats[i]);
-        float expected = 0.0f;
-        stream >> expected;
-        ASSERT_FALSE(stream.fail()) << floats[i];
-        ASSERT_EQ(result.coordinates[i], expected) << floats[i];
-        ASSERT_EQ(std::signbit(result.coordinates[i]), std::signbit(expected)) << floats[i];
-    }
+    ExpectCoordinatesAsExtracted(result, floats);
 }
 
 TEST_F(MeshReaderTest, FileEndingEarlyIsRefusedNamingTheRecord) {
