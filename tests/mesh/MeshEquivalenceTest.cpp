@@ -203,12 +203,7 @@ void ExpectMatchesReference(const ZelMesh& data, const char* name) {
     const Reference r = ComputeReference(data);
 
     const EdgeCounts& counts = mesh.edgeCounts;
-    EXPECT_EQ(counts.total, r.counts.total);
-    EXPECT_EQ(counts.good, r.counts.good);
-    EXPECT_EQ(counts.boundary, r.counts.boundary);
-    EXPECT_EQ(counts.nonManifold, r.counts.nonManifold);
-    EXPECT_EQ(counts.degenerate, r.counts.degenerate);
-    EXPECT_EQ(counts.inconsistent, r.counts.inconsistent);
+    fixtures::ExpectCounts(counts, r.counts, name);
     ASSERT_EQ(mesh.halfEdges.size(), r.twin.size());
     ASSERT_EQ(mesh.faces.size(), r.faceNormal.size());
     ASSERT_EQ(mesh.vertices.size(), r.valence.size());

@@ -124,12 +124,7 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
     const Mesh& mesh = *built.mesh;
     const StepByStepMatching expected = MatchStepByStep(data.indices);
     const EdgeCounts& counts = mesh.edgeCounts;
-    EXPECT_EQ(counts.total, expected.counts.total);
-    EXPECT_EQ(counts.good, expected.counts.good);
-    EXPECT_EQ(counts.boundary, expected.counts.boundary);
-    EXPECT_EQ(counts.nonManifold, expected.counts.nonManifold);
-    EXPECT_EQ(counts.degenerate, expected.counts.degenerate);
-    EXPECT_EQ(counts.inconsistent, expected.counts.inconsistent);
+    fixtures::ExpectCounts(counts, expected.counts, name);
     EXPECT_EQ(built.report, ReportText(expected.counts));
     ASSERT_EQ(mesh.halfEdges.size(), expected.twin.size());
     int id = 0;
