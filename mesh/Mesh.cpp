@@ -53,9 +53,7 @@ bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_p
 
 bool Mesh::ConnectAndComputeGeometry() {
     MatchEdges();
-    MarkBoundaryVertices();
-    MarkDegenerateElements();
-    ComputeGeometry();
+    ComputeGeometryInTwoPasses(true);
     return connected;
 }
 

@@ -120,6 +120,16 @@ private:
     // The steps of Build after the elements are made: matching, marks and the geometry pass;
     // returns connected.
     bool ConnectAndComputeGeometry();
+    // The geometry pass in two traversals, a face pass and a vertex pass, giving exactly what the
+    // steps give one after another; with marks, the boundary and degeneracy marks are set in the
+    // face pass too.
+    void ComputeGeometryInTwoPasses(bool marks);
+    // Marks (optionally), half-edge directions, face normals, creases and the centroid sums.
+    void UpdateFacesAndCentroid(bool marks);
+    // Divides the centroid sums by the total weight, or takes the vertex mean without area.
+    void FinishCentroid(double weightSum);
+    // Vertex valences and normals, the radius and the bounds.
+    void UpdateVerticesRadiusAndBounds();
     // The half-edges grouped by start vertex, for the length of one matching: group v runs from
     // groupStart[v] to groupStart[v + 1] in entries, and an entry holds the end vertex id in its
     // upper 32 bits and the half-edge's position in halfEdges in its lower 32 bits.

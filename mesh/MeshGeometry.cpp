@@ -18,6 +18,41 @@ void Widen(float value, float& low, float& high) {
     }
 }
 
+// Adds one face to the centroid sums: twice its area as the weight, times its corner sum.
+void AddFaceToCentroid(const Face& face, Vec3& centroid, double& weightSum) {
+    const Vec3& p0 = face.Vertex0()->position;
+    const Vec3& p1 = face.Vertex1()->position;
+    const Vec3& p2 = face.Vertex2()->position;
+    Vec3 e1;
+    Vec3 e2;
+    Vec3 c;
+    Vec3Cross(Vec3Subtract(p0, p1, e1), Vec3Subtract(p0, p2, e2), c);
+    // twice the triangle's area
+    double w = std::sqrt(static_cast<double>(c.x) * c.x + static_cast<double>(c.y) * c.y +
+                         static_cast<double>(c.z) * c.z);
+    weightSum += w;
+    centroid.x += static_cast<float>(w * (p0.x + p1.x + p2.x));
+    centroid.y += static_cast<float>(w * (p0.y + p1.y + p2.y));
+    centroid.z += static_cast<float>(w * (p0.z + p1.z + p2.z));
+}
+
+// Keeps the larger of the squared radius so far and the position's squared distance.
+void WidenRadius(const Vec3& centroid, const Vec3& position, float& squaredRadius) {
+    Vec3 d;
+    Vec3Subtract(centroid, position, d);
+    float squaredDistance = Vec3Dot(d, d);
+    if (squaredDistance > squaredRadius) {
+        squaredRadius = squaredDistance;
+    }
+}
+
+// Widens the bounds to hold the position.
+void WidenBounds(const Vec3& p, Vec3& boundsMin, Vec3& boundsMax) {
+    Widen(p.x, boundsMin.x, boundsMax.x);
+    Widen(p.y, boundsMin.y, boundsMax.y);
+    Widen(p.z, boundsMin.z, boundsMax.z);
+}
+
 }  // namespace
 
 void Mesh::MarkBoundaryVertices() {
@@ -41,15 +76,70 @@ void Mesh::MarkDegenerateElements() {
 }
 
 void Mesh::ComputeGeometry() {
+    ComputeGeometryInTwoPasses(false);
+}
+
+void Mesh::ComputeGeometryInTwoPasses(bool marks) {
     assert(connected);
     drawListsStale = true;
-    ComputeFaceGeometry();
-    ComputeCreases();
-    ComputeVertexGeometry();
+    // The steps stream the element records several times and reach twins and vertices at random;
+    // two traversals read each record about once. Every value comes out bit for bit as the
+    // steps give it: the same operations in the same order per element and per sum.
+    UpdateFacesAndCentroid(marks);
     geometryComputed = true;
-    ComputeCentroid();
-    ComputeRadius();
-    ComputeBounds();
+    UpdateVerticesRadiusAndBounds();
+}
+
+void Mesh::UpdateFacesAndCentroid(bool marks) {
+    Vec3Zero(centroid);
+    double weightSum = 0.0;
+    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
+        Face* face = *faceCursor;
+        HalfEdge* const* corners = face->halfEdges;
+        if (marks) {
+            // The marks only ever set flags, so marking face by face ends as the steps end.
+            for (int k = 0; k < 3; ++k) {
+                corners[k]->MarkBoundary();
+                if (corners[k]->origin == corners[(k + 1) % 3]->origin) {
+                    corners[k]->degenerate = 1;
+                }
+            }
+            face->ClassifyDegeneracy();
+        }
+        // A half-edge found processed is the second of its pair to be visited: its twin's face
+        // is an earlier face or this one, so once this normal exists both faces' normals do, and
+        // the pair's crease (the same dot product either way) is set on both half-edges here.
+        bool secondOfPair[3];
+        for (int k = 0; k < 3; ++k) {
+            secondOfPair[k] = corners[k]->processed;
+            corners[k]->UpdateGeometry();
+        }
+        face->ComputeNormal();
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge* halfEdge = corners[k];
+            if (halfEdge->twin == nullptr) {
+                halfEdge->crease = true;
+            } else if (secondOfPair[k]) {
+                halfEdge->ComputeCrease();
+                halfEdge->twin->crease = halfEdge->crease;
+            }
+        }
+        AddFaceToCentroid(*face, centroid, weightSum);
+    }
+    FinishCentroid(weightSum);
+}
+
+void Mesh::UpdateVerticesRadiusAndBounds() {
+    float squaredRadius = 0.0f;
+    boundsMin.Set(kBoundsStart, kBoundsStart, kBoundsStart);
+    boundsMax.Set(-kBoundsStart, -kBoundsStart, -kBoundsStart);
+    for (vertexCursor = vertices.begin(); vertexCursor != vertices.end(); ++vertexCursor) {
+        MeshVertex* vertex = *vertexCursor;
+        vertex->ComputeValenceAndNormal();
+        WidenRadius(centroid, vertex->position, squaredRadius);
+        WidenBounds(vertex->position, boundsMin, boundsMax);
+    }
+    radius = std::sqrt(squaredRadius);
 }
 
 void Mesh::ComputeFaceGeometry() {
@@ -75,21 +165,12 @@ void Mesh::ComputeCentroid() {
     Vec3Zero(centroid);
     double weightSum = 0.0;
     for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
-        const Vec3& p0 = (*faceCursor)->Vertex0()->position;
-        const Vec3& p1 = (*faceCursor)->Vertex1()->position;
-        const Vec3& p2 = (*faceCursor)->Vertex2()->position;
-        Vec3 e1;
-        Vec3 e2;
-        Vec3 c;
-        Vec3Cross(Vec3Subtract(p0, p1, e1), Vec3Subtract(p0, p2, e2), c);
-        // twice the triangle's area
-        double w = std::sqrt(static_cast<double>(c.x) * c.x + static_cast<double>(c.y) * c.y +
-                             static_cast<double>(c.z) * c.z);
-        weightSum += w;
-        centroid.x += static_cast<float>(w * (p0.x + p1.x + p2.x));
-        centroid.y += static_cast<float>(w * (p0.y + p1.y + p2.y));
-        centroid.z += static_cast<float>(w * (p0.z + p1.z + p2.z));
+        AddFaceToCentroid(**faceCursor, centroid, weightSum);
     }
+    FinishCentroid(weightSum);
+}
+
+void Mesh::FinishCentroid(double weightSum) {
     if (weightSum > 0.0) {
         centroid.x = static_cast<float>(centroid.x / (3.0 * weightSum));
         centroid.y = static_cast<float>(centroid.y / (3.0 * weightSum));
@@ -119,12 +200,7 @@ void Mesh::ComputeCentroid() {
 void Mesh::ComputeRadius() {
     float squaredRadius = 0.0f;
     for (vertexCursor = vertices.begin(); vertexCursor != vertices.end(); ++vertexCursor) {
-        Vec3 d;
-        Vec3Subtract(centroid, (*vertexCursor)->position, d);
-        float squaredDistance = Vec3Dot(d, d);
-        if (squaredDistance > squaredRadius) {
-            squaredRadius = squaredDistance;
-        }
+        WidenRadius(centroid, (*vertexCursor)->position, squaredRadius);
     }
     radius = std::sqrt(squaredRadius);
 }
@@ -133,9 +209,6 @@ void Mesh::ComputeBounds() {
     boundsMin.Set(kBoundsStart, kBoundsStart, kBoundsStart);
     boundsMax.Set(-kBoundsStart, -kBoundsStart, -kBoundsStart);
     for (vertexCursor = vertices.begin(); vertexCursor != vertices.end(); ++vertexCursor) {
-        const Vec3& p = (*vertexCursor)->position;
-        Widen(p.x, boundsMin.x, boundsMax.x);
-        Widen(p.y, boundsMin.y, boundsMax.y);
-        Widen(p.z, boundsMin.z, boundsMax.z);
+        WidenBounds((*vertexCursor)->position, boundsMin, boundsMax);
     }
 }

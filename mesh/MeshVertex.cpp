@@ -25,3 +25,15 @@ Vec3 MeshVertex::ComputeNormal() {
     Vec3DivideByLength(normal);
     return normal;
 }
+
+void MeshVertex::ComputeValenceAndNormal() {
+    valence = 0;
+    Vec3Zero(normal);
+    VertexFanIterator it(*this);
+    while (!it.done) {
+        ++valence;
+        Vec3Add(normal, it.current->face->normal, normal);
+        it.Advance();
+    }
+    Vec3DivideByLength(normal);
+}

@@ -28,6 +28,8 @@ struct MeshVertex {
     std::int32_t ComputeValence();
     // Stores the normalised sum of the fan's face normals in normal and returns it.
     Vec3 ComputeNormal();
+    // ComputeValence and ComputeNormal in one walk of the fan, with the same results.
+    void ComputeValenceAndNormal();
     // Sends the optional normal, the boundary colour and the position; call inside glBegin/glEnd.
     void Draw(const DrawOptions& options) const;
 };
