@@ -73,63 +73,68 @@ std::vector<std::int32_t> SingletonSets(std::size_t count) {
     return parent;
 }
 
-// The half-edges lie in one run in id order, three per face in face order, so a twin's position
-// in the run gives its face and its next half-edge without reading the twin itself: one
-// sequential pass over the half-edges instead of a jump to every neighbour.
-std::int32_t Position(const Mesh& mesh, const HalfEdge* halfEdge) {
-    return static_cast<std::int32_t>(halfEdge - mesh.halfEdges.front());
+// The half-edges lie in one run in id order, three per face in face order, so a position in the
+// run gives the face (position / 3) and the next half-edge of the face.
+std::uint32_t NextPosition(std::uint32_t position) {
+    return position % 3 == 2 ? position - 2 : position + 1;
 }
 
 // Counts the sets of faces joined through good edges (twins) and, when every half-edge has a
 // twin, the vertex fans: the cycles of the turn h -> next(twin(h)), which walks the outgoing
 // half-edges round their vertex. A vertex where several closed sheets touch has one fan per
-// sheet, which is how the surface counts it. One pass in half-edge order joins the faces and
-// notes each turn in work (one number per half-edge); the cycles are then followed through the
-// turns, never through the records, and a followed turn is overwritten with -1, so no second
-// array is needed to know which are done.
-void CountSets(const Mesh& mesh, bool countFans, std::int32_t* work, int* components,
-               int* fans) {
-    std::vector<std::int32_t> faceSets = SingletonSets(mesh.faces.size());
-    *components = static_cast<int>(mesh.faces.size());
-    std::int32_t k = 0;
-    for (const HalfEdge* halfEdge : mesh.halfEdges) {
-        if (halfEdge->twin != nullptr) {
-            const std::int32_t m = Position(mesh, halfEdge->twin);
-            if (k < m && JoinSets(faceSets, k / 3, m / 3)) {
-                --*components;
-            }
-            if (countFans) {
-                work[k] = m % 3 == 2 ? m - 2 : m + 1;
-            }
+// sheet, which is how the surface counts it. twins holds each half-edge's twin position as
+// matching handed it back, so one pass over this small array joins the faces, with no pass over
+// the records; with fans wanted, each position's entry is then overwritten by its turn (later
+// entries are still read as twins), and the cycles are followed through the turns, a followed
+// one overwritten with Mesh::kNoTwin, so no second array is needed to know which are done.
+void CountSets(std::uint32_t* twins, std::size_t halfEdgeCount, std::size_t faceCount,
+               bool countFans, int* components, long long* fans) {
+    std::vector<std::int32_t> faceSets = SingletonSets(faceCount);
+    *components = static_cast<int>(faceCount);
+    for (std::uint32_t k = 0; k < halfEdgeCount; ++k) {
+        const std::uint32_t m = twins[k];
+        if (m == Mesh::kNoTwin) {
+            continue;
         }
-        ++k;
+        if (k < m && JoinSets(faceSets, static_cast<std::int32_t>(k / 3),
+                              static_cast<std::int32_t>(m / 3))) {
+            --*components;
+        }
+        if (countFans) {
+            twins[k] = NextPosition(m);
+        }
     }
     *fans = 0;
     if (!countFans) {
         return;
     }
-    for (std::int32_t start = 0; start < k; ++start) {
-        if (work[start] < 0) {
+    for (std::uint32_t start = 0; start < halfEdgeCount; ++start) {
+        if (twins[start] == Mesh::kNoTwin) {
             continue;
         }
         ++*fans;
-        std::int32_t h = start;
+        // the turn is a permutation, so the walk comes back to start, already marked
+        std::uint32_t h = start;
         do {
-            const std::int32_t turn = work[h];
-            work[h] = -1;
+            const std::uint32_t turn = twins[h];
+            twins[h] = Mesh::kNoTwin;
             h = turn;
-        } while (h != start);
+        } while (twins[h] != Mesh::kNoTwin);
     }
 }
 
-// MeshCheckBuild with room for one number per half-edge that the topology pass may overwrite.
+// MeshCheckBuild with room for one number per half-edge (new when null) that matching and the
+// topology pass may overwrite.
 void BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
-               std::int32_t* work, Mesh* mesh, MeshCheck* check) {
+               std::uint32_t* work, Mesh* mesh, MeshCheck* check) {
     // The viewer's construction and matching; marks and geometry change no count.
     mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
-    mesh->MatchEdgesWithoutReport();
-    assert(work == nullptr ||
-           mesh->halfEdges.size() == 3 * static_cast<std::size_t>(faceCount));
+    std::vector<std::uint32_t> ownWork;
+    if (work == nullptr) {
+        ownWork.resize(mesh->halfEdges.size());
+        work = ownWork.data();
+    }
+    mesh->MatchEdgesWithoutReport(work);
     const EdgeCounts& counts = mesh->edgeCounts;
     check->vertices = vertexCount;
     check->faces = faceCount;
@@ -139,7 +144,20 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
     check->nonManifold = counts.nonManifold;
     check->degenerate = counts.degenerate;
     check->inconsistent = counts.inconsistent;
-    MeshCheckTopology(*mesh, check, work);
+    check->closed = check->faces > 0 && check->good == check->halfEdges;
+    long long fans = 0;
+    CountSets(work, mesh->halfEdges.size(), mesh->faces.size(), check->closed, &check->components,
+              &fans);
+    check->genus = 0;
+    if (!check->closed) {
+        return;
+    }
+    // Euler characteristic of the surface, vertices counted by fans; every component is a
+    // closed orientable surface with characteristic 2 - 2 g.
+    const long long euler = fans - check->halfEdges / 2 + static_cast<long long>(check->faces);
+    const long long twiceGenus = 2LL * check->components - euler;
+    assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
+    check->genus = static_cast<int>(twiceGenus / 2);
 }
 
 }  // namespace
@@ -159,9 +177,11 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
             *message = ErrorNamingFile(path, messages.str());
             return false;
         }
-        // The indices are not read once the elements exist and hold one number per half-edge, so
-        // the topology pass works in them rather than in fresh pages.
-        BuildInto(coordinates, indices, vertexCount, faceCount, indices, mesh, check);
+        // The indices are not read once the elements exist and hold one number per half-edge (an
+        // unsigned view of an int may alias it), so matching and the topology pass work in them
+        // rather than in fresh pages.
+        BuildInto(coordinates, indices, vertexCount, faceCount,
+                  reinterpret_cast<std::uint32_t*>(indices), mesh, check);
         delete[] coordinates;
         delete[] indices;
     } else {
@@ -173,7 +193,8 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
             return false;
         }
         BuildInto(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
-                  ZelMeshFaceCount(arrays), arrays.indices.data(), mesh, check);
+                  ZelMeshFaceCount(arrays), reinterpret_cast<std::uint32_t*>(arrays.indices.data()),
+                  mesh, check);
     }
     check->path = path;
     return true;
@@ -182,28 +203,6 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check) {
     BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
-}
-
-void MeshCheckTopology(const Mesh& mesh, MeshCheck* check, std::int32_t* work) {
-    check->closed = check->faces > 0 && check->good == check->halfEdges;
-    std::vector<std::int32_t> ownWork;
-    if (check->closed && work == nullptr) {
-        ownWork.resize(mesh.halfEdges.size());
-        work = ownWork.data();
-    }
-    int fans = 0;
-    CountSets(mesh, check->closed, work, &check->components, &fans);
-    check->genus = 0;
-    if (!check->closed) {
-        return;
-    }
-    // Euler characteristic of the surface, vertices counted by fans; every component is a
-    // closed orientable surface with characteristic 2 - 2 g.
-    const long long euler =
-        static_cast<long long>(fans) - check->halfEdges / 2 + static_cast<long long>(check->faces);
-    const long long twiceGenus = 2LL * check->components - euler;
-    assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
-    check->genus = static_cast<int>(twiceGenus / 2);
 }
 
 bool MeshCheckClean(const MeshCheck& check) {

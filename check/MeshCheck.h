@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 class Mesh;
@@ -35,11 +34,6 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
 // pass, and fills everything but the path.
 void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check);
-
-// Fills components, closed and genus from a mesh whose edges are matched and whose faces,
-// half-edge and good counts are filled in. work, when given, has room for one number per
-// half-edge and is overwritten; otherwise the pass allocates what it needs.
-void MeshCheckTopology(const Mesh& mesh, MeshCheck* check, std::int32_t* work = nullptr);
 
 // True when the mesh has no boundary, non-manifold, degenerate or inconsistent edge.
 bool MeshCheckClean(const MeshCheck& check);

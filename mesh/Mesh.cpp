@@ -119,7 +119,7 @@ void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
     std::cerr << counts.inconsistent << " edges with inconsistent normals" << std::endl;
 }
 
-bool Mesh::MatchEdgesWithoutReport() {
+bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions) {
     // The half-edges of one (start, end) key and those of its mirror key (end, start) decide an
     // edge's class together, whatever their order: grouping by start vertex and ordering each
     // small group by end vertex brings both runs together without reversed copies or a sort of
@@ -128,7 +128,10 @@ bool Mesh::MatchEdgesWithoutReport() {
     GroupEdgeEntries(table);
     SortEdgeGroups(table, vertices.size());
     connected = true;
-    edgeCounts = SweepEdgeEntries(table);
+    if (twinPositions != nullptr) {
+        std::fill_n(twinPositions, halfEdges.size(), kNoTwin);
+    }
+    edgeCounts = SweepEdgeEntries(table, twinPositions);
     table.groupStart.Release();
     table.entries.Release();
 
@@ -165,8 +168,7 @@ void Mesh::GroupEdgeEntries(EdgeEntryTable& table) {
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end();
          ++halfEdgeCursor, ++position) {
         HalfEdge* halfEdge = *halfEdgeCursor;
-        const std::uint64_t endId =
-            static_cast<std::uint64_t>(halfEdge->EndVertex() - vertexBase);
+        const std::uint64_t endId = static_cast<std::uint64_t>(halfEdge->EndVertex() - vertexBase);
         entries[groupStart[halfEdge->origin - vertexBase]++] = endId << 32 | position;
         halfEdge->twin = nullptr;
         halfEdge->processed = false;
@@ -206,7 +208,7 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
     }
 }
 
-EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table) {
+EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions) {
     EdgeCounts counts;
     counts.total = static_cast<std::int32_t>(halfEdges.size());
     if (halfEdges.empty()) {
@@ -239,9 +241,8 @@ EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table) {
             }
             // the mirror run of key (b, a) in b's group: r half-edges b -> a
             const std::uint64_t* const mirrorGroupEnd = entries + groupStart[b + 1];
-            const std::uint64_t* const mirror =
-                std::lower_bound(entries + groupStart[b], mirrorGroupEnd,
-                                 static_cast<std::uint64_t>(a) << 32);
+            const std::uint64_t* const mirror = std::lower_bound(
+                entries + groupStart[b], mirrorGroupEnd, static_cast<std::uint64_t>(a) << 32);
             const std::uint64_t* mirrorEnd = mirror;
             while (mirrorEnd < mirrorGroupEnd && endOf(*mirrorEnd) == a) {
                 ++mirrorEnd;
@@ -257,6 +258,12 @@ EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table) {
                     HalfEdge* const backward = halfEdgeOf(*mirror);
                     forward->twin = backward;
                     backward->twin = forward;
+                    if (twinPositions != nullptr) {
+                        twinPositions[static_cast<std::uint32_t>(*run)] =
+                            static_cast<std::uint32_t>(*mirror);
+                        twinPositions[static_cast<std::uint32_t>(*mirror)] =
+                            static_cast<std::uint32_t>(*run);
+                    }
                     counts.good += 2;
                 } else if (n == 2) {
                     counts.inconsistent += 2;

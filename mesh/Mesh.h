@@ -75,9 +75,13 @@ public:
     // Pairs twins, classifies every edge, keeps the counts in edgeCounts and prints the report;
     // returns connected.
     bool MatchEdges();
+    // Marks a half-edge without twin among the positions MatchEdgesWithoutReport hands back.
+    static constexpr std::uint32_t kNoTwin = 0xffffffffu;
     // The same matching, keeping the counts in edgeCounts, without printing the report; returns
-    // connected.
-    bool MatchEdgesWithoutReport();
+    // connected. twinPositions, when given, has room for one number per half-edge and receives,
+    // for the half-edge at each position of halfEdges, its twin's position or kNoTwin: the links
+    // in a form a caller can walk without reading every record back.
+    bool MatchEdgesWithoutReport(std::uint32_t* twinPositions = nullptr);
     // Prints the six-line edge report of the counts on standard error.
     static void PrintEdgeReport(const EdgeCounts& counts);
     // The key of a half-edge running from vertex startId to vertex endId, as one number that
@@ -142,8 +146,8 @@ private:
     // Orders every group by end vertex, so the half-edges of one (start, end) key form a run.
     static void SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount);
     // Classifies every edge from the runs of its two directions, links the good pairs as twins
-    // and returns the counts.
-    EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table);
+    // (also in twinPositions, when given) and returns the counts.
+    EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions);
 
     // Queries shading and lighting, sets the mesh colour and chooses the normals.
     void BeginDraw();

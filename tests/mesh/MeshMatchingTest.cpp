@@ -15,7 +15,6 @@
 // twins. Every twin link, mark, count and the report must come out the same.
 namespace {
 
-
 struct StepByStepMatching {
     EdgeCounts counts;
     // Twin id of each mesh half-edge, -1 for none.
@@ -130,10 +129,24 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
     int id = 0;
     for (const HalfEdge* h : mesh.halfEdges) {
         ASSERT_EQ(h->id, id);
-        ASSERT_EQ(h->twin != nullptr ? h->twin->id : -1, expected.twin[static_cast<std::size_t>(id)])
+        ASSERT_EQ(h->twin != nullptr ? h->twin->id : -1,
+                  expected.twin[static_cast<std::size_t>(id)])
             << "twin of half-edge " << id;
         ASSERT_FALSE(h->processed) << "half-edge " << id;
         ++id;
+    }
+
+    // the same links as positions, for callers that walk them without the records; every
+    // position is written, whatever the array held
+    Mesh again;
+    again.CreateElements(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
+                         ZelMeshFaceCount(data));
+    std::vector<std::uint32_t> positions(again.halfEdges.size(), 7);
+    again.MatchEdgesWithoutReport(positions.data());
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        const int twin = expected.twin[k];
+        ASSERT_EQ(positions[k], twin < 0 ? Mesh::kNoTwin : static_cast<std::uint32_t>(twin))
+            << "twin position of half-edge " << k;
     }
 }
 
@@ -141,9 +154,9 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
 ZelMesh WithVertices(int vertexCount, std::vector<int> indices) {
     ZelMesh data;
     for (int v = 0; v < vertexCount; ++v) {
-        data.coordinates.insert(data.coordinates.end(),
-                                {static_cast<float>(v % 7), static_cast<float>(v / 7 % 7),
-                                 static_cast<float>(v / 49)});
+        data.coordinates.insert(
+            data.coordinates.end(),
+            {static_cast<float>(v % 7), static_cast<float>(v / 7 % 7), static_cast<float>(v / 49)});
     }
     data.indices = std::move(indices);
     return data;
@@ -158,24 +171,24 @@ ZelMesh DamagedTorus(unsigned seed) {
     for (std::size_t f = 0; f < faceCount; ++f) {
         int* corners = &data.indices[3 * f];
         switch (random() % 100) {
-        case 0:
-            std::swap(corners[1], corners[2]);
-            break;
-        case 1:
-            corners[1] = corners[0];
-            break;
-        case 2:
-            corners[2] = corners[1] = corners[0];
-            break;
-        case 3:
-        case 4:
-            data.indices.insert(data.indices.end(), {corners[0], corners[1], corners[2]});
-            break;
-        case 5:
-            data.indices.insert(data.indices.end(), {corners[1], corners[0], corners[2]});
-            break;
-        default:
-            break;
+            case 0:
+                std::swap(corners[1], corners[2]);
+                break;
+            case 1:
+                corners[1] = corners[0];
+                break;
+            case 2:
+                corners[2] = corners[1] = corners[0];
+                break;
+            case 3:
+            case 4:
+                data.indices.insert(data.indices.end(), {corners[0], corners[1], corners[2]});
+                break;
+            case 5:
+                data.indices.insert(data.indices.end(), {corners[1], corners[0], corners[2]});
+                break;
+            default:
+                break;
         }
     }
     for (int v = 0; v < 10; ++v) {
