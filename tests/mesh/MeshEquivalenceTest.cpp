@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -389,46 +388,8 @@ std::vector<std::vector<std::uint64_t>> AllFields(const Mesh& mesh) {
     return fields;
 }
 
-// A torus with fins, spoilt at random: faces with two or three equal corners, faces turned
-// over, faces listed twice, corners moved onto a far vertex (pinched vertices, long
-// non-manifold runs) and vertices no face uses.
-ZelMesh SpoiltTorus(int around, int across, unsigned seed) {
-    ZelMesh data = fixtures::Torus(around, across, false, true);
-    std::mt19937 random(seed);
-    const int vertexCount = ZelMeshVertexCount(data);
-    const int faceCount = ZelMeshFaceCount(data);
-    for (int f = 0; f < faceCount; ++f) {
-        int* corners = &data.indices[3 * static_cast<std::size_t>(f)];
-        switch (random() % 40) {
-            case 0:
-                corners[1] = corners[0];
-                break;
-            case 1:
-                corners[2] = corners[1] = corners[0];
-                break;
-            case 2:
-                std::swap(corners[1], corners[2]);
-                break;
-            case 3:
-                data.indices.insert(data.indices.end(), corners, corners + 3);
-                break;
-            case 4:
-                corners[random() % 3] = static_cast<int>(random() % 5);
-                break;
-            default:
-                break;
-        }
-    }
-    for (int v = 0; v < vertexCount / 50; ++v) {
-        for (int axis = 0; axis < 3; ++axis) {
-            data.coordinates.push_back(static_cast<float>(random() % 1000) / 100.0f);
-        }
-    }
-    return data;
-}
-
 TEST(MeshEquivalence, BuildGivesBitForBitWhatThePublicStepsGiveOneAfterAnother) {
-    std::vector<std::pair<const char*, ZelMesh>> cases = {
+    const std::pair<const char*, ZelMesh> cases[] = {
         {"empty", fixtures::Empty()},
         {"single triangle", fixtures::SingleTriangle()},
         {"square", fixtures::Square()},
@@ -442,20 +403,11 @@ TEST(MeshEquivalence, BuildGivesBitForBitWhatThePublicStepsGiveOneAfterAnother) 
         {"open fan", fixtures::OpenFan()},
         {"two fans", fixtures::TwoFans()},
         {"open torus", fixtures::Torus(40, 20, true)},
-        {"spoilt torus", SpoiltTorus(40, 20, 5)},
-        {"large spoilt torus", SpoiltTorus(400, 250, 11)},
+        {"damaged torus with fins", fixtures::DamagedTorus(5, 40, 20, true)},
+        {"large damaged torus with fins", fixtures::DamagedTorus(11, 400, 250, true)},
+        // runs of many faces on one edge, every class of edge
+        {"soup", fixtures::RandomSoup(3, 40, 3000)},
     };
-    // A soup over few vertices: runs of many faces on one edge, every class of edge.
-    ZelMesh soup;
-    std::mt19937 random(3);
-    for (int i = 0; i < 3 * 40; ++i) {
-        soup.coordinates.push_back(static_cast<float>(random() % 100) / 10.0f);
-    }
-    for (int i = 0; i < 3 * 3000; ++i) {
-        soup.indices.push_back(static_cast<int>(random() % 40));
-    }
-    cases.push_back({"soup", soup});
-
     for (const auto& [name, data] : cases) {
         SCOPED_TRACE(name);
         fixtures::BuiltMesh built = fixtures::Build(data);

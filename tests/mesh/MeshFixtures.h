@@ -6,8 +6,10 @@
 #include <cmath>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ZelMesh.h"
@@ -297,6 +299,63 @@ inline ZelMesh Torus(int around, int across, bool open = false, bool fins = fals
         ZelMeshAddTorusFins(data, grid);
     }
     return data;
+}
+
+// Vertices on a grid, so every mesh has positions; matching looks at vertex numbers only.
+inline ZelMesh WithVertices(int vertexCount, std::vector<int> indices) {
+    ZelMesh data;
+    for (int v = 0; v < vertexCount; ++v) {
+        data.coordinates.insert(
+            data.coordinates.end(),
+            {static_cast<float>(v % 7), static_cast<float>(v / 7 % 7), static_cast<float>(v / 49)});
+    }
+    data.indices = std::move(indices);
+    return data;
+}
+
+// A torus (with fins if asked) made defective at random: faces turned round, corners collapsed,
+// faces repeated, and vertices no face uses.
+inline ZelMesh DamagedTorus(unsigned seed, int around = 300, int across = 200, bool fins = false) {
+    ZelMesh data = Torus(around, across, false, fins);
+    std::mt19937 random(seed);
+    const std::size_t faceCount = data.indices.size() / 3;
+    for (std::size_t f = 0; f < faceCount; ++f) {
+        int* corners = &data.indices[3 * f];
+        switch (random() % 100) {
+            case 0:
+                std::swap(corners[1], corners[2]);
+                break;
+            case 1:
+                corners[1] = corners[0];
+                break;
+            case 2:
+                corners[2] = corners[1] = corners[0];
+                break;
+            case 3:
+            case 4:
+                data.indices.insert(data.indices.end(), {corners[0], corners[1], corners[2]});
+                break;
+            case 5:
+                data.indices.insert(data.indices.end(), {corners[1], corners[0], corners[2]});
+                break;
+            default:
+                break;
+        }
+    }
+    for (int v = 0; v < 10; ++v) {
+        data.coordinates.insert(data.coordinates.end(), {9.0f, 9.0f, static_cast<float>(v)});
+    }
+    return data;
+}
+
+// A soup of random faces over vertexCount vertices.
+inline ZelMesh RandomSoup(unsigned seed, int vertexCount, int faceCount) {
+    std::mt19937 random(seed);
+    std::vector<int> indices;
+    for (int i = 0; i < 3 * faceCount; ++i) {
+        indices.push_back(static_cast<int>(random() % static_cast<unsigned>(vertexCount)));
+    }
+    return WithVertices(vertexCount, std::move(indices));
 }
 
 }  // namespace fixtures

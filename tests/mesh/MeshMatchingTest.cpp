@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -150,61 +149,9 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
     }
 }
 
-// Vertices on a grid, so every mesh has positions; matching looks at vertex numbers only.
-ZelMesh WithVertices(int vertexCount, std::vector<int> indices) {
-    ZelMesh data;
-    for (int v = 0; v < vertexCount; ++v) {
-        data.coordinates.insert(
-            data.coordinates.end(),
-            {static_cast<float>(v % 7), static_cast<float>(v / 7 % 7), static_cast<float>(v / 49)});
-    }
-    data.indices = std::move(indices);
-    return data;
-}
-
-// A torus made defective at random: faces turned round, corners collapsed, faces repeated, and
-// vertices no face uses.
-ZelMesh DamagedTorus(unsigned seed) {
-    ZelMesh data = fixtures::Torus(300, 200);
-    std::mt19937 random(seed);
-    const std::size_t faceCount = data.indices.size() / 3;
-    for (std::size_t f = 0; f < faceCount; ++f) {
-        int* corners = &data.indices[3 * f];
-        switch (random() % 100) {
-            case 0:
-                std::swap(corners[1], corners[2]);
-                break;
-            case 1:
-                corners[1] = corners[0];
-                break;
-            case 2:
-                corners[2] = corners[1] = corners[0];
-                break;
-            case 3:
-            case 4:
-                data.indices.insert(data.indices.end(), {corners[0], corners[1], corners[2]});
-                break;
-            case 5:
-                data.indices.insert(data.indices.end(), {corners[1], corners[0], corners[2]});
-                break;
-            default:
-                break;
-        }
-    }
-    for (int v = 0; v < 10; ++v) {
-        data.coordinates.insert(data.coordinates.end(), {9.0f, 9.0f, static_cast<float>(v)});
-    }
-    return data;
-}
-
-ZelMesh RandomSoup(unsigned seed, int vertexCount, int faceCount) {
-    std::mt19937 random(seed);
-    std::vector<int> indices;
-    for (int i = 0; i < 3 * faceCount; ++i) {
-        indices.push_back(static_cast<int>(random() % static_cast<unsigned>(vertexCount)));
-    }
-    return WithVertices(vertexCount, std::move(indices));
-}
+using fixtures::DamagedTorus;
+using fixtures::RandomSoup;
+using fixtures::WithVertices;
 
 TEST(MeshMatching, EveryEdgeClassPairsLikeTheStepByStepMatching) {
     const std::pair<const char*, ZelMesh> cases[] = {
