@@ -18,15 +18,24 @@
 
 namespace {
 
-// Text not yet cut into tokens.
-struct TokenCursor {
-    const char* next;
-    const char* end;
-};
-
 enum class NumberStatus { kOk, kNotNumber, kOutOfRange, kNotFinite };
 
 enum class ReadStatus { kOk, kReadError, kOutOfMemory };
+
+// The file cut into tokens one block at a time. One buffer is reused for every block, so the
+// reader holds no more of the file than a block (or the longest token) however large it is, and
+// the buffer stays in cache instead of faulting in fresh pages for the whole file.
+struct TokenCursor {
+    std::istream* stream;
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity;
+    // The bytes read but not yet cut into tokens.
+    const char* next;
+    const char* end;
+    // Nothing more will come: the stream ended, failed, or the buffer could not grow.
+    bool streamEnded;
+    ReadStatus status;
+};
 
 // The white space formatted stream extraction skips in the classic locale.
 bool IsSpace(char c) {
@@ -37,19 +46,70 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Cuts the next token off the cursor; false when only white space is left.
-bool NextToken(TokenCursor& cursor, std::string_view& token) {
-    const char* p = cursor.next;
-    while (p != cursor.end && IsSpace(*p)) {
-        ++p;
+// Moves the unfinished token from keep on to the buffer start, growing the buffer when that
+// token fills it, and reads more of the stream behind it. False on a read error or when the
+// buffer cannot grow; the status says which.
+bool TokenCursorRefill(TokenCursor& cursor, const char* keep) {
+    std::size_t kept = static_cast<std::size_t>(cursor.end - keep);
+    if (kept == cursor.capacity) {
+        std::size_t grown = cursor.capacity * 2;
+        std::unique_ptr<char[]> larger(grown > cursor.capacity ? new (std::nothrow) char[grown]
+                                                               : nullptr);
+        if (!larger) {
+            cursor.status = ReadStatus::kOutOfMemory;
+            cursor.streamEnded = true;
+            return false;
+        }
+        std::memcpy(larger.get(), keep, kept);
+        cursor.buffer = std::move(larger);
+        cursor.capacity = grown;
+    } else if (kept > 0) {
+        std::memmove(cursor.buffer.get(), keep, kept);
     }
-    if (p == cursor.end) {
-        cursor.next = p;
+    char* start = cursor.buffer.get();
+    cursor.stream->read(start + kept, static_cast<std::streamsize>(cursor.capacity - kept));
+    cursor.next = start;
+    cursor.end = start + kept + static_cast<std::size_t>(cursor.stream->gcount());
+    if (cursor.stream->bad()) {
+        cursor.status = ReadStatus::kReadError;
+        cursor.streamEnded = true;
         return false;
     }
+    cursor.streamEnded = !*cursor.stream;
+    return true;
+}
+
+// Cuts the next token off the cursor, reading more of the stream as needed, so a token is never
+// split at a block end; false when only white space is left or reading failed (see status).
+bool NextToken(TokenCursor& cursor, std::string_view& token) {
+    const char* p = cursor.next;
+    for (;;) {
+        while (p != cursor.end && IsSpace(*p)) {
+            ++p;
+        }
+        if (p != cursor.end) {
+            break;
+        }
+        if (cursor.streamEnded || !TokenCursorRefill(cursor, p)) {
+            cursor.next = cursor.end;
+            return false;
+        }
+        p = cursor.next;
+    }
     const char* start = p;
-    while (p != cursor.end && !IsSpace(*p)) {
-        ++p;
+    for (;;) {
+        while (p != cursor.end && !IsSpace(*p)) {
+            ++p;
+        }
+        if (p != cursor.end || cursor.streamEnded) {
+            break;
+        }
+        std::size_t scanned = static_cast<std::size_t>(p - start);
+        if (!TokenCursorRefill(cursor, start)) {
+            return false;
+        }
+        start = cursor.next;
+        p = start + scanned;
     }
     cursor.next = p;
     token = std::string_view(start, static_cast<std::size_t>(p - start));
@@ -178,44 +238,6 @@ NumberStatus ParseFloat(std::string_view token, float& value) {
     return NumberStatus::kOk;
 }
 
-// Reads everything left in the stream into one buffer; a large mesh parses several times faster
-// from memory than through formatted extraction.
-ReadStatus ReadWholeStream(std::ifstream& stream, std::size_t sizeHint,
-                           std::unique_ptr<char[]>& text, std::size_t& size) {
-    std::size_t capacity = sizeHint + 1;
-    if (capacity < 4096) {
-        capacity = 4096;
-    }
-    text.reset(new (std::nothrow) char[capacity]);
-    if (!text) {
-        return ReadStatus::kOutOfMemory;
-    }
-    size = 0;
-    for (;;) {
-        if (size == capacity) {
-            std::size_t grown = capacity * 2;
-            if (grown < capacity) {
-                return ReadStatus::kOutOfMemory;
-            }
-            std::unique_ptr<char[]> larger(new (std::nothrow) char[grown]);
-            if (!larger) {
-                return ReadStatus::kOutOfMemory;
-            }
-            std::memcpy(larger.get(), text.get(), size);
-            text = std::move(larger);
-            capacity = grown;
-        }
-        stream.read(text.get() + size, static_cast<std::streamsize>(capacity - size));
-        size += static_cast<std::size_t>(stream.gcount());
-        if (stream.bad()) {
-            return ReadStatus::kReadError;
-        }
-        if (!stream) {
-            return ReadStatus::kOk;
-        }
-    }
-}
-
 // A token as quoted in a message: shortened, and with control bytes masked, since it comes from
 // a file that may hold anything.
 std::string QuotedToken(std::string_view token) {
@@ -234,12 +256,27 @@ std::ostream& FileError(std::ostream& messages, const char* path) {
     return messages << "Error: \"" << path << "\": ";
 }
 
+// Prints why no token came when reading failed; false when the file merely ended.
+bool ReportReadFailure(std::ostream& messages, const char* path, const TokenCursor& cursor) {
+    if (cursor.status == ReadStatus::kReadError) {
+        FileError(messages, path) << "could not be read" << std::endl;
+        return true;
+    }
+    if (cursor.status == ReadStatus::kOutOfMemory) {
+        FileError(messages, path) << "not enough memory to hold the file" << std::endl;
+        return true;
+    }
+    return false;
+}
+
 // Reads one of the two counts, refusing what cannot be allocated.
 bool ReadCount(std::ostream& messages, const char* path, TokenCursor& cursor, const char* name,
                int& count) {
     std::string_view token;
     if (!NextToken(cursor, token)) {
-        FileError(messages, path) << "file ends before the " << name << std::endl;
+        if (!ReportReadFailure(messages, path, cursor)) {
+            FileError(messages, path) << "file ends before the " << name << std::endl;
+        }
         return false;
     }
     NumberStatus status = ParseInt(token, count);
@@ -269,8 +306,10 @@ bool ReadCoordinates(std::ostream& messages, const char* path, TokenCursor& curs
     for (int v = 0; v < vertexCount; ++v) {
         for (int c = 0; c < 3; ++c) {
             if (!NextToken(cursor, token)) {
-                FileError(messages, path) << "file ends before the coordinates of vertex " << v
-                                          << " are complete" << std::endl;
+                if (!ReportReadFailure(messages, path, cursor)) {
+                    FileError(messages, path) << "file ends before the coordinates of vertex " << v
+                                              << " are complete" << std::endl;
+                }
                 return false;
             }
             NumberStatus status = ParseFloat(token, coordinates[3 * std::size_t(v) + c]);
@@ -302,8 +341,10 @@ bool ReadCorners(std::ostream& messages, const char* path, TokenCursor& cursor, 
     for (int f = 0; f < faceCount; ++f) {
         for (int c = 0; c < 3; ++c) {
             if (!NextToken(cursor, token)) {
-                FileError(messages, path)
-                    << "file ends before the corners of face " << f << " are complete" << std::endl;
+                if (!ReportReadFailure(messages, path, cursor)) {
+                    FileError(messages, path) << "file ends before the corners of face " << f
+                                              << " are complete" << std::endl;
+                }
                 return false;
             }
             int corner = 0;
@@ -334,8 +375,9 @@ bool ReadCorners(std::ostream& messages, const char* path, TokenCursor& cursor, 
 }  // namespace
 
 bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
-                  int* faceCount, std::ostream& messages) {
+                  int* faceCount, std::ostream& messages, std::size_t blockSize) {
     assert(coordinates != nullptr && indices != nullptr);
+    assert(blockSize > 0);
     assert(vertexCount != nullptr && faceCount != nullptr);
 
     std::ifstream stream;
@@ -365,22 +407,15 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
         return false;
     }
 
-    // Read the rest at once; the file size is only a hint, since special files report none.
-    std::uintmax_t fileSize = std::filesystem::file_size(path, error);
-    std::size_t sizeHint = error ? 0 : static_cast<std::size_t>(fileSize);
-    std::unique_ptr<char[]> text;
-    std::size_t textSize = 0;
-    ReadStatus readStatus = ReadWholeStream(stream, sizeHint, text, textSize);
-    stream.close();
-    if (readStatus == ReadStatus::kReadError) {
-        FileError(messages, path) << "could not be read" << std::endl;
-        return false;
-    }
-    if (readStatus == ReadStatus::kOutOfMemory) {
+    TokenCursor cursor{&stream,        std::unique_ptr<char[]>(new (std::nothrow) char[blockSize]),
+                       blockSize,      nullptr,
+                       nullptr,        false,
+                       ReadStatus::kOk};
+    if (!cursor.buffer) {
         FileError(messages, path) << "not enough memory to hold the file" << std::endl;
         return false;
     }
-    TokenCursor cursor{text.get(), text.get() + textSize};
+    cursor.next = cursor.end = cursor.buffer.get();
 
     int vertices = 0;
     int faces = 0;
@@ -403,7 +438,11 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
         return false;
     }
 
-    // Whatever follows the last face is not read.
+    // Reading stops with the block that holds the last face; nothing after it is read, so a mesh
+    // followed by endless data (a pipe, a device) loads. The file and the buffer are released
+    // before the arrays are handed out.
+    stream.close();
+    cursor.buffer.reset();
     *coordinates = coordinateArray.release();
     *indices = indexArray.release();
     *vertexCount = vertices;

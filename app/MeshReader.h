@@ -1,15 +1,20 @@
 #pragma once
 
+#include <cstddef>
 #include <fstream>
 #include <iostream>
 
 #include "app/ZelMesh.h"
 
+// Bytes the reader takes from a file at a time; a token longer than that grows its buffer.
+constexpr std::size_t kMeshReadBlockSize = std::size_t(1) << 20;
+
 // Reads the ZEL file at path into new[]-allocated arrays the caller delete[]s; on false (with a
 // one-line message on messages, standard error by default) the out-parameters are left as they
-// were.
+// were. The file is read blockSize bytes at a time.
 bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
-                  int* faceCount, std::ostream& messages = std::cerr);
+                  int* faceCount, std::ostream& messages = std::cerr,
+                  std::size_t blockSize = kMeshReadBlockSize);
 
 // Opens stream on path for reading unless it is open already; false with a message otherwise.
 bool OpenMeshFile(const char* path, std::ifstream& stream, std::ostream& messages = std::cerr);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/MeshReader.h"
@@ -43,7 +47,7 @@ struct ReadResult {
 };
 
 // Calls ReadMeshFile with sentinel out-parameters and standard error captured.
-ReadResult ReadCaptured(const char* path) {
+ReadResult ReadCaptured(const char* path, std::size_t blockSize = kMeshReadBlockSize) {
     float coordinateSentinel = 0.0f;
     int indexSentinel = 0;
     float* coordinates = &coordinateSentinel;
@@ -54,7 +58,8 @@ ReadResult ReadCaptured(const char* path) {
     ReadResult result;
     {
         CerrCapture captured;
-        result.ok = ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount);
+        result.ok = ReadMeshFile(path, &coordinates, &indices, &vertexCount, &faceCount, std::cerr,
+                                 blockSize);
         result.errors = captured.Text();
     }
     result.outputsUntouched = coordinates == &coordinateSentinel && indices == &indexSentinel &&
@@ -101,6 +106,13 @@ protected:
         for (const std::string& phrase : phrases) {
             EXPECT_NE(result.errors.find(phrase), std::string::npos)
                 << "missing \"" << phrase << "\" in " << result.errors;
+        }
+        // Blocks that end inside every token (and so grow to hold it) change nothing.
+        for (std::size_t blockSize : {1, 5}) {
+            ReadResult small = ReadCaptured(path.c_str(), blockSize);
+            EXPECT_FALSE(small.ok);
+            EXPECT_TRUE(small.outputsUntouched);
+            EXPECT_EQ(small.errors, result.errors) << "block size " << blockSize;
         }
     }
 
@@ -250,6 +262,74 @@ TEST_F(MeshReaderTest, ShortDecimalsRoundAsFormattedExtractionRoundsThem) {
     ReadResult result = ReadText(text);
     ASSERT_TRUE(result.ok) << result.errors;
     ExpectCoordinatesAsExtracted(result, floats);
+}
+
+TEST_F(MeshReaderTest, TokensCutByBlockEndsReadWhole) {
+    // Printed floats and corners of every length from 1 to 15 characters, a coordinate far longer
+    // than the smaller blocks, and one to three separators, so that over the block sizes below a
+    // block ends at every place in and between tokens.
+    std::mt19937 random(29);
+    std::vector<std::string> floats = {std::string(3000, '0') + "1.5", "-.5e+1", "1e-40"};
+    char printed[64];
+    while (floats.size() < 900) {
+        std::uniform_real_distribution<float> coordinate(-1000.0f, 1000.0f);
+        std::uniform_int_distribution<int> precision(1, 9);
+        std::snprintf(printed, sizeof printed, "%.*g", precision(random), coordinate(random));
+        floats.push_back(printed);
+    }
+    const int vertexCount = static_cast<int>(floats.size() / 3);
+    std::vector<int> corners;
+    std::uniform_int_distribution<int> corner(0, vertexCount - 1);
+    for (int i = 0; i < 600; ++i) {
+        corners.push_back(corner(random));
+    }
+    const char* const separators[] = {" ", "\n", "\t ", "\r\n", " \n\n"};
+    std::uniform_int_distribution<int> separator(0, 4);
+    std::string text =
+        "ZEL\n" + std::to_string(vertexCount) + " " + std::to_string(corners.size() / 3) + "\n";
+    for (const std::string& token : floats) {
+        text += token + separators[separator(random)];
+    }
+    for (int index : corners) {
+        text += std::to_string(index) + separators[separator(random)];
+    }
+    std::string path = WriteFile("blocks.zel", text);
+    for (std::size_t blockSize : {1, 2, 3, 7, 16, 61, 4096}) {
+        SCOPED_TRACE("block size " + std::to_string(blockSize));
+        ReadResult result = ReadCaptured(path.c_str(), blockSize);
+        ASSERT_TRUE(result.ok) << result.errors;
+        EXPECT_EQ(result.vertexCount, vertexCount);
+        ExpectCoordinatesAsExtracted(result, floats);
+        EXPECT_EQ(result.indices, corners);
+    }
+}
+
+// Reading stops at the last face: the writer of a pipe that carries a mesh and then endless
+// numbers sees the pipe closed once the mesh is read, long before its limit.
+TEST_F(MeshReaderTest, MeshFollowedByEndlessDataLoads) {
+    std::string path = directory_.File("endless.zel");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    void (*previous)(int) = std::signal(SIGPIPE, SIG_IGN);
+    constexpr std::size_t kLimit = std::size_t(256) << 20;
+    std::atomic<std::size_t> tailWritten{0};
+    std::thread writer([&] {
+        FILE* pipe = std::fopen(path.c_str(), "w");
+        if (pipe == nullptr) {
+            return;
+        }
+        std::setvbuf(pipe, nullptr, _IONBF, 0);
+        std::fputs(kSquareFile, pipe);
+        const std::string tail(1 << 16, '7');
+        while (tailWritten < kLimit && std::fwrite(tail.data(), 1, tail.size(), pipe) > 0) {
+            tailWritten += tail.size();
+        }
+        std::fclose(pipe);
+    });
+    ReadResult result = ReadCaptured(path.c_str());
+    writer.join();
+    std::signal(SIGPIPE, previous);
+    ExpectSquare(result);
+    EXPECT_LT(tailWritten, 4 * kMeshReadBlockSize);
 }
 
 TEST_F(MeshReaderTest, FileEndingEarlyIsRefusedNamingTheRecord) {
