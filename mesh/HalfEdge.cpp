@@ -17,9 +17,13 @@ void HalfEdge::ComputeDirection() {
 
 void HalfEdge::ComputeDirectionWithTwin() {
     ComputeDirection();
-    twin->length = length;
-    twin->direction.Set(-direction.x, -direction.y, -direction.z);
-    Vec3DivideByLength(twin->direction);
+    twin->ComputeDirectionFromTwin();
+}
+
+void HalfEdge::ComputeDirectionFromTwin() {
+    length = twin->length;
+    direction.Set(-twin->direction.x, -twin->direction.y, -twin->direction.z);
+    Vec3DivideByLength(direction);
 }
 
 void HalfEdge::UpdateGeometry() {

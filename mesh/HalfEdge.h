@@ -37,6 +37,9 @@ struct HalfEdge {
     void ComputeDirection();
     // ComputeDirection, then gives the twin the same length and the opposite direction.
     void ComputeDirectionWithTwin();
+    // Takes the twin's length and the opposite of its direction, as ComputeDirectionWithTwin on
+    // the twin sets them.
+    void ComputeDirectionFromTwin();
     // The per-pass direction step; skips (and clears) a half-edge its twin already handled.
     void UpdateGeometry();
     // Sets crease: no twin, or the two faces' normals point away from each other.

@@ -106,13 +106,21 @@ void Mesh::UpdateFacesAndCentroid(bool marks) {
             }
             face->ClassifyDegeneracy();
         }
-        // A half-edge found processed is the second of its pair to be visited: its twin's face
-        // is an earlier face or this one, so once this normal exists both faces' normals do, and
-        // the pair's crease (the same dot product either way) is set on both half-edges here.
+        // Half-edges lie in the order they are visited, so a twin stored before its half-edge was
+        // visited first. The first of a pair computes its direction and the second takes the
+        // twin's, which gives what UpdateGeometry gives but reaches the twin once instead of
+        // twice. The second's twin lies in an earlier face or this one, so once this normal
+        // exists both normals do, and the pair's crease (the same dot product either way) is set
+        // on both half-edges here.
         bool secondOfPair[3];
         for (int k = 0; k < 3; ++k) {
-            secondOfPair[k] = corners[k]->processed;
-            corners[k]->UpdateGeometry();
+            HalfEdge* halfEdge = corners[k];
+            secondOfPair[k] = halfEdge->twin != nullptr && halfEdge->twin < halfEdge;
+            if (secondOfPair[k]) {
+                halfEdge->ComputeDirectionFromTwin();
+            } else {
+                halfEdge->ComputeDirection();
+            }
         }
         face->ComputeNormal();
         for (int k = 0; k < 3; ++k) {
