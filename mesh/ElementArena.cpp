@@ -9,19 +9,17 @@ namespace {
 
 // Smaller blocks come from the heap, where one more mapping would cost more than it saves
 // (and where the address sanitizer watches their ends).
-constexpr std::size_t kMappedMinimum = std::size_t(2) << 20;
+constexpr std::size_t kMappedMinimum = kElementArenaMappedMinimum;
+
+// The pool the calling thread draws from, if any.
+thread_local ElementArenaPool* adoptedPool = nullptr;
 
 std::size_t RoundUpToPages(std::size_t bytes) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     return (bytes + page - 1) / page * page;
 }
 
-}  // namespace
-
-void* ElementArenaAllocate(std::size_t bytes) {
-    if (bytes < kMappedMinimum) {
-        return std::calloc(1, bytes);
-    }
+void* MapBlock(std::size_t bytes) {
     // Every record of a block is written right after it is reserved, so its pages are faulted in
     // with the mapping, in one pass in the kernel instead of one trap per page. Transparent huge
     // pages were measured slower here: the kernel zeroes them from memory not touched before,
@@ -31,10 +29,63 @@ void* ElementArenaAllocate(std::size_t bytes) {
     return block == MAP_FAILED ? nullptr : block;
 }
 
+// A prepared block of the same page count from the adopted pool, or null.
+void* TakePrepared(std::size_t bytes) {
+    if (adoptedPool == nullptr) {
+        return nullptr;
+    }
+    std::vector<ElementArenaPool::Block>& blocks = adoptedPool->blocks;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (RoundUpToPages(blocks[i].bytes) == RoundUpToPages(bytes)) {
+            void* memory = blocks[i].memory;
+            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(i));
+            return memory;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void* ElementArenaAllocate(std::size_t bytes) {
+    if (bytes < kMappedMinimum) {
+        return std::calloc(1, bytes);
+    }
+    // a prepared block is as fresh from the system as a new one, so it is zero-filled too
+    if (void* prepared = TakePrepared(bytes)) {
+        return prepared;
+    }
+    return MapBlock(bytes);
+}
+
 void ElementArenaRelease(void* block, std::size_t bytes) {
     if (bytes < kMappedMinimum) {
         std::free(block);
         return;
     }
     munmap(block, RoundUpToPages(bytes));
+}
+
+ElementArenaPool::~ElementArenaPool() {
+    if (adoptedPool == this) {
+        adoptedPool = nullptr;
+    }
+    for (const Block& block : blocks) {
+        ElementArenaRelease(block.memory, block.bytes);
+    }
+}
+
+void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
+    for (std::size_t bytes : sizes) {
+        if (bytes < kMappedMinimum) {
+            continue;
+        }
+        if (void* memory = MapBlock(bytes)) {
+            pool.blocks.push_back({memory, bytes});
+        }
+    }
+}
+
+void ElementArenaPoolAdopt(ElementArenaPool* pool) {
+    adoptedPool = pool;
 }

@@ -5,12 +5,39 @@
 #include <new>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 // Raw storage of at least the given size, zero-filled, from the system's pages (already faulted
 // in) for large blocks; null when it cannot be had.
 void* ElementArenaAllocate(std::size_t bytes);
 // Returns a block from ElementArenaAllocate of the same size.
 void ElementArenaRelease(void* block, std::size_t bytes);
+// Blocks of at least this size are mapped from the system's pages; smaller ones come from the heap.
+constexpr std::size_t kElementArenaMappedMinimum = std::size_t(2) << 20;
+
+// Mapped blocks faulted in ahead of time, for a thread that has work to overlap with that cost
+// (zelcheck, while it parses a file, on a spare core): once a thread adopts the pool, its
+// ElementArenaAllocate calls take a prepared block of the same size instead of mapping and zeroing
+// one then. Blocks never taken are unmapped with the pool.
+struct ElementArenaPool {
+    struct Block {
+        void* memory;
+        std::size_t bytes;
+    };
+    // Prepared blocks not yet taken.
+    std::vector<Block> blocks;
+
+    ElementArenaPool() = default;
+    ~ElementArenaPool();
+    ElementArenaPool(const ElementArenaPool&) = delete;
+    ElementArenaPool& operator=(const ElementArenaPool&) = delete;
+};
+// Maps and faults in one block for each mapped size (smaller sizes come from the heap and are
+// skipped); a block that cannot be had is left out. Any thread may prepare a pool that no thread
+// has adopted.
+void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
+// Makes pool the one ElementArenaAllocate draws from on the calling thread, or none for null.
+void ElementArenaPoolAdopt(ElementArenaPool* pool);
 
 // Fixed-capacity storage for records of one kind, made one after another in one block: one
 // allocation per kind instead of one per record, and records in creation order in memory.

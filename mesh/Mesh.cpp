@@ -57,6 +57,15 @@ bool Mesh::ConnectAndComputeGeometry() {
     return connected;
 }
 
+std::vector<std::size_t> Mesh::StorageSizes(int vertexCount, int faceCount) {
+    const std::size_t vertexTotal = static_cast<std::size_t>(vertexCount);
+    const std::size_t halfEdgeTotal = 3 * static_cast<std::size_t>(faceCount);
+    // the element stores, then the matching table's two arrays
+    return {vertexTotal * sizeof(MeshVertex), static_cast<std::size_t>(faceCount) * sizeof(Face),
+            halfEdgeTotal * sizeof(HalfEdge), (vertexTotal + 1) * sizeof(std::uint32_t),
+            halfEdgeTotal * sizeof(std::uint64_t)};
+}
+
 void Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
                           int faceCount) {
     assert(vertexCount >= 0 && faceCount >= 0);

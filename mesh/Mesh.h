@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "camera/Vec3.h"
 #include "mesh/DrawOptions.h"
@@ -69,6 +70,9 @@ public:
     // are made, before matching; returns connected.
     bool BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
                            int vertexCount, int faceCount);
+    // The sizes of the blocks that CreateElements and matching ask the element storage for, with
+    // these counts: what an ElementArenaPool is prepared with to have them ready ahead.
+    static std::vector<std::size_t> StorageSizes(int vertexCount, int faceCount);
     // Creates the vertices, faces and half-edges in input order; the mesh has none before.
     void CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);

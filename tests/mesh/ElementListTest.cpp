@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "mesh/ElementArena.h"
@@ -44,6 +45,47 @@ TEST(ElementArena, ReserveStartsOverAndZeroNeedsNoBlock) {
     ASSERT_TRUE(arena.Reserve(4));
     EXPECT_EQ(arena.Size(), 0u);
     EXPECT_EQ(arena.New()->id, -1);
+}
+
+TEST(ElementArena, AnAdoptedPoolHandsItsPreparedBlocksToThatThreadOnly) {
+    constexpr std::size_t kMapped = kElementArenaMappedMinimum;
+    ElementArenaPool pool;
+    // prepared on another thread, as zelcheck does while it parses; heap sizes are left out
+    std::thread preparing([&pool] {
+        ElementArenaPoolPrepare(pool, {kMapped, 1000, 3 * kMapped + 5});
+    });
+    preparing.join();
+    ASSERT_EQ(pool.blocks.size(), 2u);
+    void* const prepared = pool.blocks[1].memory;
+
+    // a thread that has not adopted the pool maps its own blocks
+    std::thread other([] {
+        void* block = ElementArenaAllocate(kMapped);
+        ASSERT_NE(block, nullptr);
+        ElementArenaRelease(block, kMapped);
+    });
+    other.join();
+    ASSERT_EQ(pool.blocks.size(), 2u);
+
+    ElementArenaPoolAdopt(&pool);
+    // the same page count takes the prepared block, zero-filled like a new one
+    unsigned char* taken = static_cast<unsigned char*>(ElementArenaAllocate(3 * kMapped + 1));
+    EXPECT_EQ(taken, prepared);
+    EXPECT_EQ(pool.blocks.size(), 1u);
+    std::size_t nonZero = 0;
+    for (std::size_t i = 0; i < 3 * kMapped + 1; ++i) {
+        nonZero += taken[i] != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(nonZero, 0u);
+    // a size not prepared is mapped anew
+    void* unprepared = ElementArenaAllocate(5 * kMapped);
+    EXPECT_EQ(pool.blocks.size(), 1u);
+    ElementArenaPoolAdopt(nullptr);
+    void* afterwards = ElementArenaAllocate(kMapped);
+    EXPECT_EQ(pool.blocks.size(), 1u);
+    ElementArenaRelease(taken, 3 * kMapped + 1);
+    ElementArenaRelease(unprepared, 5 * kMapped);
+    ElementArenaRelease(afterwards, kMapped);
 }
 
 TEST(ElementList, IteratesAppendedElementsInOrderWithCursors) {

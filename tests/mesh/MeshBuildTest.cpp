@@ -135,6 +135,23 @@ TEST(MeshBuild, UnpairedEdgesHaveNoTwin) {
     }
 }
 
+TEST(MeshBuild, StorageSizesAreTheBlocksBuildingAsksFor) {
+    // 200,000 faces: every store and the matching entries take mapped blocks
+    const ZelMesh data = fixtures::Torus(400, 250);
+    const int vertexCount = ZelMeshVertexCount(data);
+    const int faceCount = ZelMeshFaceCount(data);
+    ElementArenaPool pool;
+    ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertexCount, faceCount));
+    ASSERT_GE(pool.blocks.size(), 4u);
+    ElementArenaPoolAdopt(&pool);
+    Mesh mesh;
+    mesh.CreateElements(data.coordinates.data(), data.indices.data(), vertexCount, faceCount);
+    mesh.MatchEdgesWithoutReport();
+    ElementArenaPoolAdopt(nullptr);
+    EXPECT_TRUE(pool.blocks.empty()) << pool.blocks.size() << " prepared blocks were not asked for";
+    EXPECT_EQ(mesh.edgeCounts.good, 3 * faceCount);
+}
+
 TEST(MeshBuild, RandomSoupsMatchDirectCountsAndSumToTotal) {
     std::mt19937 random(1234);
     for (int round = 0; round < 200; ++round) {
