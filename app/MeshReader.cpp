@@ -375,7 +375,8 @@ bool ReadCorners(std::ostream& messages, const char* path, TokenCursor& cursor, 
 }  // namespace
 
 bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* vertexCount,
-                  int* faceCount, std::ostream& messages, std::size_t blockSize) {
+                  int* faceCount, std::ostream& messages, std::size_t blockSize,
+                  const std::function<void(int, int)>& countsRead) {
     assert(coordinates != nullptr && indices != nullptr);
     assert(blockSize > 0);
     assert(vertexCount != nullptr && faceCount != nullptr);
@@ -422,6 +423,9 @@ bool ReadMeshFile(const char* path, float** coordinates, int** indices, int* ver
     if (!ReadCount(messages, path, cursor, "vertex count", vertices) ||
         !ReadCount(messages, path, cursor, "face count", faces)) {
         return false;
+    }
+    if (countsRead) {
+        countsRead(vertices, faces);
     }
 
     // Counts are at most kMaxMeshElementCount, so three times either fits a size_t.

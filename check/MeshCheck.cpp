@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "app/MeshReader.h"
@@ -71,6 +73,35 @@ std::vector<std::int32_t> SingletonSets(std::size_t count) {
         parent[i] = static_cast<std::int32_t>(i);
     }
     return parent;
+}
+
+// The size of a regular file, 0 for anything else.
+std::uintmax_t RegularFileSize(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return 0;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// Whether storage for these header counts is worth preparing ahead: some block is large enough
+// to be mapped, and the file is long enough to hold that many vertices and faces (each takes at
+// least six bytes, "0 0 0" and a separator), so a short file whose header claims a huge mesh
+// makes nothing be mapped that a valid file of its size would not need.
+bool WorthPreparing(int vertices, int faces, std::uintmax_t fileSize) {
+    constexpr std::uintmax_t kLeastBytesPerElement = 6;
+    if ((static_cast<std::uintmax_t>(vertices) + static_cast<std::uintmax_t>(faces)) *
+            kLeastBytesPerElement >
+        fileSize) {
+        return false;
+    }
+    for (std::size_t bytes : Mesh::StorageSizes(vertices, faces)) {
+        if (bytes >= kElementArenaMappedMinimum) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The half-edges lie in one run in id order, three per face in face order, so a position in the
@@ -172,16 +203,34 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
         int* indices = nullptr;
         int vertexCount = 0;
         int faceCount = 0;
-        if (!ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount,
-                          messages)) {
+        // The mesh's storage is mapped and zeroed on a second thread while the file is parsed,
+        // so building finds it ready.
+        ElementArenaPool pool;
+        std::thread preparing;
+        const std::uintmax_t fileSize = RegularFileSize(path);
+        auto prepare = [&pool, &preparing, fileSize](int vertices, int faces) {
+            if (WorthPreparing(vertices, faces, fileSize)) {
+                preparing = std::thread([&pool, vertices, faces] {
+                    ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertices, faces));
+                });
+            }
+        };
+        const bool read = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount,
+                                       &faceCount, messages, kMeshReadBlockSize, prepare);
+        if (preparing.joinable()) {
+            preparing.join();
+        }
+        if (!read) {
             *message = ErrorNamingFile(path, messages.str());
             return false;
         }
+        ElementArenaPoolAdopt(&pool);
         // The indices are not read once the elements exist and hold one number per half-edge (an
         // unsigned view of an int may alias it), so matching and the topology pass work in them
         // rather than in fresh pages.
         BuildInto(coordinates, indices, vertexCount, faceCount,
                   reinterpret_cast<std::uint32_t*>(indices), mesh, check);
+        ElementArenaPoolAdopt(nullptr);
         delete[] coordinates;
         delete[] indices;
     } else {

@@ -393,6 +393,48 @@ TEST_F(MeshReaderTest, CountsThatCannotBeAllocatedAreRefused) {
     ExpectRefused("ZEL 2147483648 0", {"vertex count", "too large"});
 }
 
+TEST_F(MeshReaderTest, CountsAreToldBeforeTheRestIsReadAndOnlyWhenValid) {
+    struct Told {
+        int calls = 0;
+        int vertices = -1;
+        int faces = -1;
+        bool arraysOut = false;
+    };
+    auto read = [this](const std::string& text, Told& told) {
+        const std::string path = WriteFile("told.zel", text);
+        float* coordinates = nullptr;
+        int* indices = nullptr;
+        int vertexCount = 0;
+        int faceCount = 0;
+        std::ostringstream messages;
+        const bool ok = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount, &faceCount,
+                                     messages, 1, [&](int vertices, int faces) {
+                                         ++told.calls;
+                                         told.vertices = vertices;
+                                         told.faces = faces;
+                                         told.arraysOut = coordinates != nullptr;
+                                     });
+        delete[] coordinates;
+        delete[] indices;
+        return ok;
+    };
+    Told square;
+    EXPECT_TRUE(read(JoinSquareTokens("\n"), square));
+    EXPECT_EQ(square.calls, 1);
+    EXPECT_EQ(square.vertices, 4);
+    EXPECT_EQ(square.faces, 2);
+    EXPECT_FALSE(square.arraysOut);
+    // valid counts with a body that is refused later: told all the same
+    Told shortBody;
+    EXPECT_FALSE(read("ZEL 4 2 0 0 0 1", shortBody));
+    EXPECT_EQ(shortBody.calls, 1);
+    for (const char* text : {"ZEL -1 2", "ZEL 4 x", "ZEL 4 100000001", "ZEL 4", "OFF 4 2"}) {
+        Told refused;
+        EXPECT_FALSE(read(text, refused)) << text;
+        EXPECT_EQ(refused.calls, 0) << text;
+    }
+}
+
 TEST_F(MeshReaderTest, CornerOutsideTheVerticesIsRefused) {
     const std::string vertices = "ZEL 3 2 0 0 0 1 0 0 0 1 0\n0 1 2\n";
     ExpectRefused(vertices + "0 3 2", {"face 1", "\"3\"", "0 to 2"});

@@ -212,6 +212,29 @@ TEST(MeshCheck, UnreadableFilesGiveOneErrorLineNamingTheFile) {
     }
 }
 
+TEST(MeshCheck, LargeFilesBuildInStoragePreparedWhileTheyAreRead) {
+    // 200,000 faces: large enough for the storage to be prepared on a second thread
+    const ZelMesh torus = fixtures::Torus(400, 250);
+    TempDirectory dir;
+    const std::string path = dir.File("torus.zel");
+    std::string message;
+    ASSERT_TRUE(ZelMeshWrite(torus, path, &message)) << message;
+    Mesh mesh;
+    MeshCheck check;
+    ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
+    const MeshCheck fromArrays = CheckData(torus);
+    EXPECT_EQ(MeshCheckText(check), path + MeshCheckText(fromArrays));
+    EXPECT_EQ(check.genus, 1);
+
+    // the header promises the whole torus, the file ends halfway: refused, the storage released
+    const std::string text = ReadFileBytes(path);
+    const std::string cut = dir.File("cut.zel");
+    ASSERT_TRUE(WriteFileBytes(cut, text.substr(0, text.size() / 2)));
+    Mesh other;
+    EXPECT_FALSE(MeshCheckFile(cut, true, &other, &check, &message));
+    EXPECT_NE(message.find("file ends before"), std::string::npos) << message;
+}
+
 TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
     TempDirectory dir;
     const std::string path = dir.File("cube.stl");
