@@ -133,11 +133,11 @@ void Mesh::DrawFacesForList() {
     // material at every vertex, and so every pixel, stay those of the full stream, the list is
     // about a fifth smaller, and the driver has less to carry per vertex also when the stream is
     // sent without a list. A mesh with both colours gets the full stream.
+    // The corners are the vertices with an outgoing half-edge (every corner starts one), so one
+    // walk along the vertex records finds the colours without reaching each face's corners.
     const bool boundary = faces.empty() || faces.front()->Vertex0()->boundary;
-    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
-        const Face* face = *faceCursor;
-        if (face->Vertex0()->boundary != boundary || face->Vertex1()->boundary != boundary ||
-            face->Vertex2()->boundary != boundary) {
+    for (const MeshVertex* vertex : vertices) {
+        if (vertex->halfEdge != nullptr && vertex->boundary != boundary) {
             DrawFaces();
             return;
         }
@@ -210,8 +210,7 @@ bool Mesh::DrawFacesIndexed() {
         }
     }
     if (corner > 0) {
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
-                       corners.get());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT, corners.get());
     }
     glPopClientAttrib();
     // The current normal is left as the last corner of the stream leaves it.

@@ -111,10 +111,11 @@ protected:
 };
 
 TEST_F(MeshDrawList, SmallMeshesDrawLikeImmediateMode) {
-    for (const auto& [name, data] : {std::make_pair("tetrahedron", fixtures::Tetrahedron()),
-                                     std::make_pair("hexagon fan", fixtures::HexagonFan()),
-                                     std::make_pair("open fan", fixtures::OpenFan()),
-                                     std::make_pair("fin", fixtures::Fin())}) {
+    for (const auto& [name, data] :
+         {std::make_pair("tetrahedron", fixtures::Tetrahedron()),
+          std::make_pair("hexagon fan", fixtures::HexagonFan()),
+          std::make_pair("open fan", fixtures::OpenFan()), std::make_pair("fin", fixtures::Fin()),
+          std::make_pair("unused vertex", fixtures::UnusedVertex())}) {
         fixtures::BuiltMesh built = fixtures::Build(data);
         ExpectListsDrawLikeImmediateMode(*built.mesh, name);
     }
