@@ -150,6 +150,15 @@ void ExpectCoordinatesAsExtracted(const ReadResult& result,
     }
 }
 
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 std::string JoinSquareTokens(const std::string& separator) {
     std::string text;
     for (const char* token : kSquareTokens) {
@@ -302,6 +311,50 @@ TEST_F(MeshReaderTest, TokensCutByBlockEndsReadWhole) {
         ExpectCoordinatesAsExtracted(result, floats);
         EXPECT_EQ(result.indices, corners);
     }
+}
+
+// Tokens at the edges of the short forms, which are converted while they are scanned, and just
+// beyond them, which go the general way; a token ends at white space or at the end of the file,
+// and over the block sizes a block also ends inside and right after each of them.
+TEST_F(MeshReaderTest, TokensAtTheEdgesOfTheShortFormsReadAsExtractionReadsThem) {
+    // Short forms of up to 15 digits first, then forms and lengths the general conversion takes.
+    const std::vector<std::string> floats = Words(
+        "-0 7.25 3 12345678.9012345 0.000000000000001 -99999999.9999999 "
+        "1. .5 -.5 +1.5 1e0 12345678.90123456 0.0000000000000001 0.12345678901234567890 "
+        "-987654321.09876543210");
+    const std::vector<std::string> corners =
+        Words("000000002 4 0000000002 +1 -0 00000000000000000003");
+    std::string text = "ZEL 5 2\n";
+    for (const std::string& token : floats) {
+        text += token + " ";
+    }
+    for (const std::string& token : corners) {
+        text += token + (token == corners.back() ? "" : "\n");
+    }
+    std::string path = WriteFile("edges.zel", text);
+    for (std::size_t blockSize = 1; blockSize <= 24; ++blockSize) {
+        for (std::size_t size : {blockSize, kMeshReadBlockSize}) {
+            SCOPED_TRACE("block size " + std::to_string(size));
+            ReadResult result = ReadCaptured(path.c_str(), size);
+            ASSERT_TRUE(result.ok) << result.errors;
+            ExpectCoordinatesAsExtracted(result, floats);
+            EXPECT_EQ(result.indices, (std::vector<int>{2, 4, 2, 1, 0, 3}));
+        }
+    }
+    // The last token of a file with no faces is a coordinate.
+    ReadResult coordinateLast = ReadText("ZEL 1 0 1 2 -3.5");
+    ASSERT_TRUE(coordinateLast.ok) << coordinateLast.errors;
+    EXPECT_EQ(coordinateLast.coordinates, (std::vector<float>{1, 2, -3.5f}));
+
+    // Ten digits and more may overflow an int; a corner that does is refused, not wrapped.
+    const std::string square = "ZEL 3 1 0 0 0 1 0 0 0 1 0\n";
+    ExpectRefused(square + "0 1 4294967298", {"face 0", "\"4294967298\"", "0 to 2"});
+    ExpectRefused(square + "0 1 2a", {"face 0", "\"2a\"", "not a number"});
+    ExpectRefused(square + "0 1 2\x01", {"face 0", "\"2?\"", "not a number"});
+    ExpectRefused(square + "0 1", {"face 0", "file ends"});
+    ExpectRefused("ZEL 1 0 0 0 1.5x", {"vertex 0", "\"1.5x\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 -", {"vertex 0", "\"-\"", "not a number"});
+    ExpectRefused("ZEL 1 0 0 0 5000000000.5", {"vertex 0", "\"5000000000.5\"", "out of range"});
 }
 
 // Reading stops at the last face: the writer of a pipe that carries a mesh and then endless
