@@ -187,8 +187,9 @@ struct ShortDecimal {
 
 // Scans the longest start of [p, end) that can begin a short decimal and returns where it
 // stops. At most 16 digits are taken, so the sum cannot overflow and a longer number is seen to
-// be one.
-const char* ShortDecimalScan(const char* p, const char* end, ShortDecimal& decimal) {
+// be one. Inline, like ShortDecimalValue, because a call for each coordinate costs more than
+// either body on a large file.
+inline const char* ShortDecimalScan(const char* p, const char* end, ShortDecimal& decimal) {
     decimal.negative = p != end && *p == '-';
     if (decimal.negative) {
         ++p;
@@ -217,7 +218,7 @@ const char* ShortDecimalScan(const char* p, const char* end, ShortDecimal& decim
 // that to a float is the correctly rounded float unless the double lands exactly halfway between
 // two floats, which is refused here and left to the general conversion. False too when the scan
 // did not give the whole form ("1.", ".5" and numbers of 16 digits go the general way).
-bool ShortDecimalValue(const ShortDecimal& decimal, float& value) {
+inline bool ShortDecimalValue(const ShortDecimal& decimal, float& value) {
     if (decimal.digitCount == 0 || decimal.digitCount > 15 ||
         (decimal.hasPoint && decimal.fractionCount == 0)) {
         return false;
