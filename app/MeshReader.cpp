@@ -142,6 +142,33 @@ const char* ShortDigitsScan(const char* p, const char* stop, int& sum) {
     return p;
 }
 
+// Sums the digits that begin the eight bytes from p with a few word operations instead of one
+// multiplication after another, and returns where they end; p itself when there are none or all
+// eight are digits (more may follow), which ShortDigitsScan then takes.
+const char* EightBytesDigitsScan(const char* p, int& sum) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte must be the lowest");
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, sizeof word);
+    // A byte is a digit when its high half is 3 and adding 6 keeps it so. A carry out of a byte
+    // can only come from a byte that is no digit, so the first byte that is none is found.
+    constexpr std::uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0;
+    std::uint64_t halves =
+        (word & kHighHalves) | (((word + 0x0606060606060606) & kHighHalves) >> 4);
+    std::uint64_t notDigits = halves ^ 0x3333333333333333;
+    if (notDigits == 0 || (notDigits & 0xFF) != 0) {
+        return p;
+    }
+    int count = __builtin_ctzll(notDigits) / 8;
+    // Digits moved to the top bytes, with zeros below them that read as leading zeros; then pairs,
+    // quadruples and the two halves are combined.
+    std::uint64_t digits = (word << (64 - 8 * count)) & 0x0F0F0F0F0F0F0F0F;
+    digits = (digits * (1 + (10 << 8))) >> 8;
+    digits = ((digits & 0x00FF00FF00FF00FF) * (1 + (100 << 16))) >> 16;
+    digits = ((digits & 0x0000FFFF0000FFFF) * (1 + (std::uint64_t(10000) << 32))) >> 32;
+    sum = static_cast<int>(digits);
+    return p + count;
+}
+
 // Parses a whole token as a decimal int with optional sign, as stream extraction accepts one.
 NumberStatus ParseInt(std::string_view token, int& value) {
     const char* p = token.data();
@@ -302,9 +329,13 @@ bool TokenCursorTokenEndsAt(const TokenCursor& cursor, const char* p) {
 // as before and word every message.
 bool TokenCursorShortCorner(TokenCursor& cursor, std::string_view& token, int& value) {
     const char* start = TokenCursorSkipSpace(cursor);
-    const char* stop = cursor.end - start > 9 ? start + 9 : cursor.end;
     int sum = 0;
-    const char* p = ShortDigitsScan(start, stop, sum);
+    // Up to seven digits and the byte after them are one word wherever the block holds eight
+    // bytes; longer tokens and those near the block end go byte by byte.
+    const char* p = cursor.end - start >= 8 ? EightBytesDigitsScan(start, sum) : start;
+    if (p == start) {
+        p = ShortDigitsScan(start, cursor.end - start > 9 ? start + 9 : cursor.end, sum);
+    }
     // A tenth digit is no white space, so it too leaves the token to the general path.
     if (p == start || !TokenCursorTokenEndsAt(cursor, p)) {
         return false;

@@ -322,9 +322,10 @@ TEST_F(MeshReaderTest, TokensAtTheEdgesOfTheShortFormsReadAsExtractionReadsThem)
         "-0 7.25 3 12345678.9012345 0.000000000000001 -99999999.9999999 "
         "1. .5 -.5 +1.5 1e0 12345678.90123456 0.0000000000000001 0.12345678901234567890 "
         "-987654321.09876543210");
-    const std::vector<std::string> corners =
-        Words("000000002 4 0000000002 +1 -0 00000000000000000003");
-    std::string text = "ZEL 5 2\n";
+    const std::vector<std::string> corners = Words(
+        "1 02 003 0004 00001 000002 0000003 00000004 000000002 0000000002 +1 -0 "
+        "00000000000000000003 3 4");
+    std::string text = "ZEL 5 5\n";
     for (const std::string& token : floats) {
         text += token + " ";
     }
@@ -338,7 +339,9 @@ TEST_F(MeshReaderTest, TokensAtTheEdgesOfTheShortFormsReadAsExtractionReadsThem)
             ReadResult result = ReadCaptured(path.c_str(), size);
             ASSERT_TRUE(result.ok) << result.errors;
             ExpectCoordinatesAsExtracted(result, floats);
-            EXPECT_EQ(result.indices, (std::vector<int>{2, 4, 2, 1, 0, 3}));
+            for (std::size_t i = 0; i < corners.size(); ++i) {
+                EXPECT_EQ(result.indices[i], std::stoi(corners[i])) << corners[i];
+            }
         }
     }
     // The last token of a file with no faces is a coordinate.
@@ -351,6 +354,9 @@ TEST_F(MeshReaderTest, TokensAtTheEdgesOfTheShortFormsReadAsExtractionReadsThem)
     ExpectRefused(square + "0 1 4294967298", {"face 0", "\"4294967298\"", "0 to 2"});
     ExpectRefused(square + "0 1 2a", {"face 0", "\"2a\"", "not a number"});
     ExpectRefused(square + "0 1 2\x01", {"face 0", "\"2?\"", "not a number"});
+    for (const char* stray : {"/", ":", "\xfa"}) {
+        ExpectRefused(square + "0 1 2" + stray + "          ", {"face 0", "not a number"});
+    }
     ExpectRefused(square + "0 1", {"face 0", "file ends"});
     ExpectRefused("ZEL 1 0 0 0 1.5x", {"vertex 0", "\"1.5x\"", "not a number"});
     ExpectRefused("ZEL 1 0 0 0 -", {"vertex 0", "\"-\"", "not a number"});
