@@ -125,9 +125,16 @@ public:
     void DrawImmediate();
 
 private:
-    // The steps of Build after the elements are made: matching, marks and the geometry pass;
-    // returns connected.
-    bool ConnectAndComputeGeometry();
+    // The half-edges grouped by start vertex, for the length of one matching: group v runs from
+    // groupStart[v] to groupStart[v + 1] in entries, and an entry holds the end vertex id in its
+    // upper 32 bits and the half-edge's position in halfEdges in its lower 32 bits.
+    struct EdgeEntryTable {
+        ElementArena<std::uint32_t> groupStart;
+        ElementArena<std::uint64_t> entries;
+    };
+    // The steps of Build after the elements are made and the groups counted: matching and its
+    // report, marks and the geometry pass; returns connected.
+    bool ConnectAndComputeGeometry(EdgeEntryTable& table);
     // The geometry pass in two traversals, a face pass and a vertex pass, giving exactly what the
     // steps give one after another; with marks, the boundary and degeneracy marks are set in the
     // face pass too.
@@ -138,15 +145,14 @@ private:
     void FinishCentroid(double weightSum);
     // Vertex valences and normals, the radius and the bounds.
     void UpdateVerticesRadiusAndBounds();
-    // The half-edges grouped by start vertex, for the length of one matching: group v runs from
-    // groupStart[v] to groupStart[v + 1] in entries, and an entry holds the end vertex id in its
-    // upper 32 bits and the half-edge's position in halfEdges in its lower 32 bits.
-    struct EdgeEntryTable {
-        ElementArena<std::uint32_t> groupStart;
-        ElementArena<std::uint64_t> entries;
-    };
-    // Fills the table, one entry per half-edge, and clears every twin link and processed mark.
-    void GroupEdgeEntries(EdgeEntryTable& table);
+    // Counts each group's size, one slot ahead in groupStart, from the corner list the elements
+    // were just made from.
+    void CountEdgeGroups(EdgeEntryTable& table, const int* indices);
+    // Fills the table, one entry per half-edge, and clears every twin link and processed mark;
+    // counts the groups first unless CountEdgeGroups did.
+    void GroupEdgeEntries(EdgeEntryTable& table, bool counted);
+    // The matching in a table whose groups are counted or not; see MatchEdgesWithoutReport.
+    bool MatchEdgesInTable(EdgeEntryTable& table, bool counted, std::uint32_t* twinPositions);
     // Orders every group by end vertex, so the half-edges of one (start, end) key form a run.
     static void SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount);
     // Classifies every edge from the runs of its two directions, links the good pairs as twins
