@@ -40,17 +40,18 @@ Mesh::~Mesh() {
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
     CreateElements(coordinates, indices, vertexCount, faceCount);
     EdgeEntryTable table;
-    CountEdgeGroups(table, indices);
+    GroupEdgeEntriesFromCorners(table, indices);
     return ConnectAndComputeGeometry(table);
 }
 
 bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
                              int vertexCount, int faceCount) {
     CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount);
-    EdgeEntryTable table;
-    CountEdgeGroups(table, indices.get());
-    // The elements hold everything from here on; matching then has this memory to work in.
+    // The elements hold everything from here on; matching then has this memory to work in, and
+    // the corner list is only read to group the half-edges first.
     coordinates.reset();
+    EdgeEntryTable table;
+    GroupEdgeEntriesFromCorners(table, indices.get());
     indices.reset();
     return ConnectAndComputeGeometry(table);
 }
@@ -138,12 +139,14 @@ bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions) {
     return MatchEdgesInTable(table, false, twinPositions);
 }
 
-bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool counted, std::uint32_t* twinPositions) {
+bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t* twinPositions) {
     // The half-edges of one (start, end) key and those of its mirror key (end, start) decide an
     // edge's class together, whatever their order: grouping by start vertex and ordering each
     // small group by end vertex brings both runs together without reversed copies or a sort of
     // the whole set.
-    GroupEdgeEntries(table, counted);
+    if (!grouped) {
+        GroupEdgeEntries(table);
+    }
     SortEdgeGroups(table, vertices.size());
     connected = true;
     if (twinPositions != nullptr) {
@@ -160,22 +163,30 @@ bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool counted, std::uint32_t*
     return connected;
 }
 
-void Mesh::CountEdgeGroups(EdgeEntryTable& table, const int* indices) {
-    ReserveOrAbort(table.groupStart.Reserve(vertices.size() + 1));
-    // half-edge k starts at the vertex of corner k, so the corners count what each vertex's
-    // group will hold, one slot ahead, reading 4 bytes a half-edge instead of its record
-    std::uint32_t* const groupStart = table.groupStart.Data();
-    const std::size_t count = halfEdges.size();
-    for (std::size_t k = 0; k < count; ++k) {
-        ++groupStart[indices[k] + 1];
+namespace {
+
+// Turns the group sizes, counted one slot ahead, into group starts.
+void SumGroupSizes(std::uint32_t* groupStart, std::size_t vertexCount) {
+    for (std::size_t v = 0; v < vertexCount; ++v) {
+        groupStart[v + 1] += groupStart[v];
     }
 }
 
-void Mesh::GroupEdgeEntries(EdgeEntryTable& table, bool counted) {
+// Filling used groupStart[v] as group v's fill position, which ends at the start of group v + 1;
+// moves every start back where it belongs.
+void RestoreGroupStarts(std::uint32_t* groupStart, std::size_t vertexCount) {
+    for (std::size_t v = vertexCount; v > 0; --v) {
+        groupStart[v] = groupStart[v - 1];
+    }
+    groupStart[0] = 0;
+}
+
+}  // namespace
+
+void Mesh::GroupEdgeEntries(EdgeEntryTable& table) {
     const std::size_t count = halfEdges.size();
     const std::size_t vertexCount = vertices.size();
-    ReserveOrAbort((counted || table.groupStart.Reserve(vertexCount + 1)) &&
-                   table.entries.Reserve(count));
+    ReserveOrAbort(table.groupStart.Reserve(vertexCount + 1) && table.entries.Reserve(count));
     if (count == 0) {
         return;
     }
@@ -185,16 +196,12 @@ void Mesh::GroupEdgeEntries(EdgeEntryTable& table, bool counted) {
     std::uint64_t* const entries = table.entries.Data();
 
     // half-edges leaving each vertex, counted one slot ahead, then summed into group starts
-    for (halfEdgeCursor = halfEdges.begin(); !counted && halfEdgeCursor != halfEdges.end();
-         ++halfEdgeCursor) {
+    for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
         ++groupStart[(*halfEdgeCursor)->origin - vertexBase + 1];
     }
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        groupStart[v + 1] += groupStart[v];
-    }
+    SumGroupSizes(groupStart, vertexCount);
 
-    // entries in half-edge order within each group; groupStart[v] serves as group v's fill
-    // position and ends up at the start of group v + 1
+    // entries in half-edge order within each group
     std::uint32_t position = 0;
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end();
          ++halfEdgeCursor, ++position) {
@@ -204,10 +211,35 @@ void Mesh::GroupEdgeEntries(EdgeEntryTable& table, bool counted) {
         halfEdge->twin = nullptr;
         halfEdge->processed = false;
     }
-    for (std::size_t v = vertexCount; v > 0; --v) {
-        groupStart[v] = groupStart[v - 1];
+    RestoreGroupStarts(groupStart, vertexCount);
+}
+
+void Mesh::GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices) {
+    const std::size_t count = halfEdges.size();
+    const std::size_t vertexCount = vertices.size();
+    ReserveOrAbort(table.groupStart.Reserve(vertexCount + 1) && table.entries.Reserve(count));
+    if (count == 0) {
+        return;
     }
-    groupStart[0] = 0;
+    std::uint32_t* const groupStart = table.groupStart.Data();
+    std::uint64_t* const entries = table.entries.Data();
+    // Half-edge k runs from the vertex of corner k to the next corner of its face, and half-edges
+    // just made have no twin and no processed mark, so the table comes from 4 bytes a half-edge
+    // without a visit to any record.
+    for (std::size_t k = 0; k < count; ++k) {
+        ++groupStart[indices[k] + 1];
+    }
+    SumGroupSizes(groupStart, vertexCount);
+    for (std::size_t face = 0; face < count; face += 3) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            const std::size_t k = face + c;
+            const std::uint64_t endId = static_cast<std::uint32_t>(indices[face + (c + 1) % 3]);
+            entries[groupStart[indices[k]]++] = endId << 32 | static_cast<std::uint32_t>(k);
+        }
+    }
+    RestoreGroupStarts(groupStart, vertexCount);
+    // where a walk over the records would have left it
+    halfEdgeCursor = halfEdges.end();
 }
 
 void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {

@@ -132,7 +132,7 @@ private:
         ElementArena<std::uint32_t> groupStart;
         ElementArena<std::uint64_t> entries;
     };
-    // The steps of Build after the elements are made and the groups counted: matching and its
+    // The steps of Build after the elements are made and the table filled: matching and its
     // report, marks and the geometry pass; returns connected.
     bool ConnectAndComputeGeometry(EdgeEntryTable& table);
     // The geometry pass in two traversals, a face pass and a vertex pass, giving exactly what the
@@ -145,14 +145,13 @@ private:
     void FinishCentroid(double weightSum);
     // Vertex valences and normals, the radius and the bounds.
     void UpdateVerticesRadiusAndBounds();
-    // Counts each group's size, one slot ahead in groupStart, from the corner list the elements
-    // were just made from.
-    void CountEdgeGroups(EdgeEntryTable& table, const int* indices);
-    // Fills the table, one entry per half-edge, and clears every twin link and processed mark;
-    // counts the groups first unless CountEdgeGroups did.
-    void GroupEdgeEntries(EdgeEntryTable& table, bool counted);
-    // The matching in a table whose groups are counted or not; see MatchEdgesWithoutReport.
-    bool MatchEdgesInTable(EdgeEntryTable& table, bool counted, std::uint32_t* twinPositions);
+    // Fills the table, one entry per half-edge, and clears every twin link and processed mark.
+    void GroupEdgeEntries(EdgeEntryTable& table);
+    // The same table from the corner list the elements were just made from, while no half-edge
+    // has a twin or a processed mark yet.
+    void GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices);
+    // The matching, in a table already filled (grouped) or not; see MatchEdgesWithoutReport.
+    bool MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t* twinPositions);
     // Orders every group by end vertex, so the half-edges of one (start, end) key form a run.
     static void SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount);
     // Classifies every edge from the runs of its two directions, links the good pairs as twins
