@@ -189,11 +189,11 @@ bool Mesh::DrawFacesIndexed() {
     glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(3, GL_FLOAT, sizeof(MeshVertex), &vertexBase->position.x);
     glNormalPointer(GL_FLOAT, sizeof(MeshVertex), &vertexBase->normal.x);
+    // The half-edges are stored three a face in face order, corner by corner, so their list is
+    // the corner list, read without the face records.
     std::size_t corner = 0;
-    for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
-        for (const HalfEdge* halfEdge : (*faceCursor)->halfEdges) {
-            corners[corner++] = static_cast<GLuint>(halfEdge->origin - vertexBase);
-        }
+    for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
+        corners[corner++] = static_cast<GLuint>((*halfEdgeCursor)->origin - vertexBase);
         if (corner == kCornersPerSlice) {
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
                            corners.get());
@@ -213,6 +213,8 @@ bool Mesh::DrawFacesIndexed() {
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT, corners.get());
     }
     glPopClientAttrib();
+    // Every face is drawn: the face cursor ends where a walk over the faces leaves it.
+    faceCursor = faces.end();
     // The current normal is left as the last corner of the stream leaves it.
     const Vec3& lastNormal = faces.back()->Vertex2()->normal;
     glNormal3f(lastNormal.x, lastNormal.y, lastNormal.z);
