@@ -165,7 +165,7 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
         ownWork.resize(mesh->halfEdges.size());
         work = ownWork.data();
     }
-    mesh->MatchEdgesWithoutReport(work);
+    mesh->MatchEdgesWithoutReport(work, indices);
     const EdgeCounts& counts = mesh->edgeCounts;
     check->vertices = vertexCount;
     check->faces = faceCount;

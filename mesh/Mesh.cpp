@@ -134,9 +134,12 @@ void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
     std::cerr << counts.inconsistent << " edges with inconsistent normals" << std::endl;
 }
 
-bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions) {
+bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions, const int* corners) {
     EdgeEntryTable table;
-    return MatchEdgesInTable(table, false, twinPositions);
+    if (corners != nullptr) {
+        GroupEdgeEntriesFromCorners(table, corners);
+    }
+    return MatchEdgesInTable(table, corners != nullptr, twinPositions);
 }
 
 bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t* twinPositions) {

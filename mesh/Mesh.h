@@ -85,7 +85,11 @@ public:
     // connected. twinPositions, when given, has room for one number per half-edge and receives,
     // for the half-edge at each position of halfEdges, its twin's position or kNoTwin: the links
     // in a form a caller can walk without reading every record back.
-    bool MatchEdgesWithoutReport(std::uint32_t* twinPositions = nullptr);
+    // corners, when given, is the corner list CreateElements has just made the elements from
+    // (with no matching since), from which the half-edges are grouped without a pass over their
+    // records; it is read before twinPositions is written, so the two may share memory.
+    bool MatchEdgesWithoutReport(std::uint32_t* twinPositions = nullptr,
+                                 const int* corners = nullptr);
     // Prints the six-line edge report of the counts on standard error.
     static void PrintEdgeReport(const EdgeCounts& counts);
     // The key of a half-edge running from vertex startId to vertex endId, as one number that

@@ -136,16 +136,20 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
     }
 
     // the same links as positions, for callers that walk them without the records; every
-    // position is written, whatever the array held
-    Mesh again;
-    again.CreateElements(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
-                         ZelMeshFaceCount(data));
-    std::vector<std::uint32_t> positions(again.halfEdges.size(), 7);
-    again.MatchEdgesWithoutReport(positions.data());
-    for (std::size_t k = 0; k < positions.size(); ++k) {
-        const int twin = expected.twin[k];
-        ASSERT_EQ(positions[k], twin < 0 ? Mesh::kNoTwin : static_cast<std::uint32_t>(twin))
-            << "twin position of half-edge " << k;
+    // position is written, whatever the array held; grouped from the records or the corners
+    for (bool fromCorners : {false, true}) {
+        Mesh again;
+        again.CreateElements(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
+                             ZelMeshFaceCount(data));
+        std::vector<std::uint32_t> positions(again.halfEdges.size(), 7);
+        again.MatchEdgesWithoutReport(positions.data(),
+                                      fromCorners ? data.indices.data() : nullptr);
+        for (std::size_t k = 0; k < positions.size(); ++k) {
+            const int twin = expected.twin[k];
+            ASSERT_EQ(positions[k], twin < 0 ? Mesh::kNoTwin : static_cast<std::uint32_t>(twin))
+                << "twin position of half-edge " << k << (fromCorners ? " from corners" : "");
+        }
+        fixtures::ExpectCounts(again.edgeCounts, expected.counts, name);
     }
 }
 
