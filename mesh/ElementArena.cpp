@@ -7,10 +7,6 @@
 
 namespace {
 
-// Smaller blocks come from the heap, where one more mapping would cost more than it saves
-// (and where the address sanitizer watches their ends).
-constexpr std::size_t kMappedMinimum = kElementArenaMappedMinimum;
-
 // The pool the calling thread draws from, if any.
 thread_local ElementArenaPool* adoptedPool = nullptr;
 
@@ -48,7 +44,7 @@ void* TakePrepared(std::size_t bytes) {
 }  // namespace
 
 void* ElementArenaAllocate(std::size_t bytes) {
-    if (bytes < kMappedMinimum) {
+    if (bytes < kElementArenaMappedMinimum) {
         return std::calloc(1, bytes);
     }
     // a prepared block is as fresh from the system as a new one, so it is zero-filled too
@@ -59,7 +55,7 @@ void* ElementArenaAllocate(std::size_t bytes) {
 }
 
 void ElementArenaRelease(void* block, std::size_t bytes) {
-    if (bytes < kMappedMinimum) {
+    if (bytes < kElementArenaMappedMinimum) {
         std::free(block);
         return;
     }
@@ -77,7 +73,7 @@ ElementArenaPool::~ElementArenaPool() {
 
 void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
     for (std::size_t bytes : sizes) {
-        if (bytes < kMappedMinimum) {
+        if (bytes < kElementArenaMappedMinimum) {
             continue;
         }
         if (void* memory = MapBlock(bytes)) {

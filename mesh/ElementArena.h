@@ -12,7 +12,9 @@
 void* ElementArenaAllocate(std::size_t bytes);
 // Returns a block from ElementArenaAllocate of the same size.
 void ElementArenaRelease(void* block, std::size_t bytes);
-// Blocks of at least this size are mapped from the system's pages; smaller ones come from the heap.
+// Blocks of at least this size are mapped from the system's pages; smaller ones come from the heap,
+// where one more mapping would cost more than it saves (and the address sanitizer watches their
+// ends).
 constexpr std::size_t kElementArenaMappedMinimum = std::size_t(2) << 20;
 
 // Mapped blocks faulted in ahead of time, for a thread that has work to overlap with that cost

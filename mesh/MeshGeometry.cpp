@@ -100,7 +100,7 @@ void Mesh::UpdateFacesAndCentroid(bool marks) {
             // The marks only ever set flags, so marking face by face ends as the steps end.
             for (int k = 0; k < 3; ++k) {
                 corners[k]->MarkBoundary();
-                if (corners[k]->origin == corners[(k + 1) % 3]->origin) {
+                if (corners[k]->origin == corners[k]->EndVertex()) {
                     corners[k]->degenerate = 1;
                 }
             }
