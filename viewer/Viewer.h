@@ -81,7 +81,8 @@ public:
                     const Vec3& up, float fovy, float aspect, float nearFactor, float farFactor);
     // Camera::SetPerspective with the same values on every camera.
     void SetPerspective(float fovy, float aspect, float zNear, float zFar);
-    // Gives every camera a new aspect, keeping its field of view and clipping distances.
+    // Gives every camera a new aspect, keeping the field of view it reads back and its clipping
+    // distances.
     void UpdateAspect(float aspect);
     // Every camera back to the home camera, with the window's current aspect.
     void ResetViews();

@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "camera/Snapshot.h"
+#include "tests/support/FieldOfViewReadBack.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/GlWindow.h"
 #include "tests/support/TempDirectory.h"
@@ -444,6 +447,70 @@ TEST_F(CommandsTest, DumpPrintsTheCurrentCamera) {
               "    Aspect: 1.500000\n"
               "      Near: 0.500000\n"
               "       Far: 20.000000\n");
+}
+
+// The eight lines "Dump Cam Params" prints for the current camera.
+std::vector<std::string> DumpLines() {
+    testing::internal::CaptureStdout();
+    Viewer::ViewerOptionsMenu(kViewerOptionDumpCamera);
+    std::istringstream output(testing::internal::GetCapturedStdout());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(output, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The field of view a dump prints, or -1 without one.
+float DumpedFovy(const std::vector<std::string>& lines) {
+    float fovy = -1.0f;
+    if (lines.size() < 5 || std::sscanf(lines[4].c_str(), "     Y FOV: %f", &fovy) != 1) {
+        return -1.0f;
+    }
+    return fovy;
+}
+
+TEST_F(CommandsTest, DumpShowsTheFieldOfViewShrunkOncePerAspectUpdate) {
+    // Placed as the application places them, round a box from (-1, -1, -1) to (3, 3, 3): the
+    // near distance is a hundredth of the box's half diagonal, sqrt(12).
+    viewer.SetCameras(Vec3{-1.0f, -1.0f, -1.0f}, Vec3{3.0f, 3.0f, 3.0f}, Vec3{1.0f, 1.0f, 12.0f},
+                      Vec3{1.0f, 1.0f, 1.0f}, Vec3{0.0f, 1.0f, 0.0f}, 45.0f, 1.0f, 0.01f, 10.0f);
+    float zNear = viewer.cameras[0].zNear;
+    ASSERT_NEAR(zNear, 0.01f * std::sqrt(12.0f), 1e-7f);
+    float placed = FieldOfViewReadBack(45.0f, zNear);
+    float shrunkOnce = FieldOfViewReadBack(placed, zNear);
+    float shrunkTwice = FieldOfViewReadBack(shrunkOnce, zNear);
+
+    // The window's first reshape, then a second one of the same size.
+    viewer.Reshape(512, 512);
+    std::vector<std::string> square = DumpLines();
+    ASSERT_EQ(square.size(), 8u);
+    EXPECT_NEAR(DumpedFovy(square), shrunkOnce, 1e-5f);
+    EXPECT_NEAR(DumpedFovy(square), 44.99952f, 1e-5f);
+    viewer.Reshape(512, 512);
+    EXPECT_NEAR(DumpedFovy(DumpLines()), shrunkTwice, 1e-5f);
+    EXPECT_NEAR(DumpedFovy(DumpLines()), 44.99928f, 1e-5f);
+
+    // "Reset Orig Views" starts again from the placement: one shrink, in the square test window.
+    Press('r');
+    EXPECT_EQ(DumpLines(), square);
+
+    // After the same number of updates, a wide window changes the aspect and nothing else.
+    viewer.Reshape(512, 512);
+    std::vector<std::string> squareAgain = DumpLines();
+    Press('r');
+    viewer.Reshape(800, 400);
+    std::vector<std::string> wide = DumpLines();
+    ASSERT_EQ(wide.size(), squareAgain.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (i == 5) {
+            EXPECT_EQ(squareAgain[i], "    Aspect: 1.000000");
+            EXPECT_EQ(wide[i], "    Aspect: 2.000000");
+        } else {
+            EXPECT_EQ(wide[i], squareAgain[i]);
+        }
+    }
 }
 
 TEST_F(CommandsTest, UnknownViewerOptionsAndPathEntriesDoNothing) {

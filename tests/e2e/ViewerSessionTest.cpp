@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/FieldOfViewReadBack.h"
 
 // Whole sessions with the real program: one launch per test, several checks per launch, since
 // starting the program and its window is the slow part.
@@ -181,13 +182,14 @@ TEST_F(ViewerSession, MenuDumpsTheFittedCameraAndPathPlayReplaysADrag) {
     for (int axis = 0; axis < 3; ++axis) {
         margin = std::fmax(margin, 0.1f * (torus.boundsMax[axis] - torus.boundsMin[axis]));
     }
-    float radiusSquared = 0.0f;
+    float toCorner[3];
     for (int axis = 0; axis < 3; ++axis) {
         low[axis] = torus.boundsMin[axis] - margin;
         high[axis] = torus.boundsMax[axis] + margin;
-        radiusSquared += 0.25f * (high[axis] - low[axis]) * (high[axis] - low[axis]);
+        toCorner[axis] = high[axis] - (low[axis] + high[axis]) * 0.5f;
     }
-    float radius = std::sqrt(radiusSquared);
+    float radius = std::sqrt(toCorner[0] * toCorner[0] + toCorner[1] * toCorner[1] +
+                             toCorner[2] * toCorner[2]);
     float centreZ = 0.5f * (low[2] + high[2]);
     const float eye[3] = {0.5f * (low[0] + high[0]), 0.5f * (low[1] + high[1]),
                           2.0f * high[2] - centreZ};
@@ -207,8 +209,14 @@ TEST_F(ViewerSession, MenuDumpsTheFittedCameraAndPathPlayReplaysADrag) {
     EXPECT_NEAR(printed[2], eye[2] - 1.0f, 0.0015f);
     EXPECT_EQ(lines[3], "    ViewUp: (0.000, 1.000, 0.000)");
     // The field of view reads back slightly under the 45 degrees it was set to, and the
-    // window's first reshape has not shrunk it further.
-    EXPECT_EQ(lines[4], "     Y FOV: 44.999760");
+    // window's first reshape, which sets it again from that reading, shrinks it once more. The
+    // last digits depend on the near distance, a hundredth of the box's half diagonal.
+    float shrunkOnce =
+        FieldOfViewReadBack(FieldOfViewReadBack(45.0f, 0.01f * radius), 0.01f * radius);
+    float fovy = 0.0f;
+    ASSERT_EQ(std::sscanf(lines[4].c_str(), "     Y FOV: %f", &fovy), 1) << lines[4];
+    EXPECT_NEAR(fovy, shrunkOnce, 1e-5f);
+    EXPECT_NEAR(fovy, 44.99952f, 1e-5f);
     EXPECT_EQ(lines[5], "    Aspect: 1.000000");
     float nearDistance = 0.0f;
     float farDistance = 0.0f;
@@ -216,6 +224,24 @@ TEST_F(ViewerSession, MenuDumpsTheFittedCameraAndPathPlayReplaysADrag) {
     ASSERT_EQ(std::sscanf(lines[7].c_str(), "       Far: %f", &farDistance), 1) << lines[7];
     EXPECT_NEAR(nearDistance, 0.01f * radius, 1e-5f + 1e-4f * radius);
     EXPECT_NEAR(farDistance, 10.0f * radius, 1e-3f * radius);
+
+    // "Reset Orig Views" (entry 2) goes back to the placement, so the dump reads the same.
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {5, 2}));
+    ASSERT_TRUE(PickMenuEntry(window, 40, 40, {5, 4}));
+    // The dump is printed in one piece: sixteen whole lines show the second one is there.
+    ASSERT_TRUE(WaitFor(
+        [this] {
+            std::string text = program.Stdout();
+            return SplitLines(text).size() >= 16 && text.back() == '\n';
+        },
+        5000))
+        << program.Stdout();
+    std::vector<std::string> afterReset = SplitLines(program.Stdout());
+    ASSERT_GE(afterReset.size(), 16u);
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(afterReset[8 + i], lines[i]);
+    }
+    lines = afterReset;
 
     // "PathPlay" (main entry 7): "Record" (0), a drag, "Stop" (2).
     ASSERT_TRUE(PickMenuEntry(window, 40, 40, {7, 0}));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "tests/support/FieldOfViewReadBack.h"
 #include "tests/viewer/FakeGlut.h"
 #include "viewer/Viewer.h"
 
@@ -177,48 +178,50 @@ TEST_F(ViewerTest, SetCamerasWithEqualCornersGivesZeroRadiusAndStaysFiniteOnResh
     }
 }
 
-TEST_F(ViewerTest, ReshapeKeepsFieldOfViewAndClippingAndSetsWidthFromAspect) {
-    // Give each camera its own field of view so that none is taken from another.
+float ReadFovy(const Camera& camera) {
+    float fovy = 0.0f;
+    float unused = 0.0f;
+    camera.GetPerspective(fovy, unused, unused, unused);
+    return fovy;
+}
+
+TEST_F(ViewerTest, ReshapeSetsEachCameraAgainFromItsReadBackFieldOfView) {
+    // Give each camera its own field of view and near distance so that none is taken from
+    // another.
+    const float fovys[] = {30.0f, 40.0f, 50.0f, 60.0f};
+    const float nears[] = {0.5f, 1.5f, 2.5f, 3.5f};
     for (int i = 0; i < viewer.cameraCount; ++i) {
-        viewer.cameras[i].SetPerspective(30.0f + 10.0f * static_cast<float>(i), 1.0f,
-                                         0.5f + static_cast<float>(i), 100.0f);
-    }
-    Camera before[4];
-    for (int i = 0; i < viewer.cameraCount; ++i) {
-        before[i].Copy(viewer.cameras[i]);
+        viewer.cameras[i].SetPerspective(fovys[i], 1.0f, nears[i], 100.0f);
     }
     viewer.Reshape(800, 400);
     EXPECT_EQ(FakeGlut().viewportWidth, 800);
     EXPECT_EQ(FakeGlut().viewportHeight, 400);
     for (int i = 0; i < viewer.cameraCount; ++i) {
+        SCOPED_TRACE(i);
         const Camera& camera = viewer.cameras[i];
-        float fovy = 0.0f;
-        float fovyBefore = 0.0f;
-        float unused = 0.0f;
-        camera.GetPerspective(fovy, unused, unused, unused);
-        before[i].GetPerspective(fovyBefore, unused, unused, unused);
-        EXPECT_EQ(fovy, fovyBefore) << "camera " << i;
-        EXPECT_EQ(camera.top, before[i].top);
-        EXPECT_EQ(camera.bottom, before[i].bottom);
-        EXPECT_FLOAT_EQ(camera.zNear, before[i].zNear);
-        EXPECT_FLOAT_EQ(camera.zFar, before[i].zFar);
+        float once = FieldOfViewReadBack(fovys[i], nears[i]);
+        EXPECT_FLOAT_EQ(ReadFovy(camera), FieldOfViewReadBack(once, nears[i]));
+        EXPECT_LT(ReadFovy(camera), once);
+        EXPECT_EQ(camera.zNear, nears[i]);
+        EXPECT_EQ(camera.zFar, 100.0f);
+        EXPECT_EQ(camera.bottom, -camera.top);
         EXPECT_NEAR(Aspect(camera), 2.0f, kTolerance);
     }
 }
 
-TEST_F(ViewerTest, RepeatedReshapesDoNotShrinkTheFieldOfView) {
+TEST_F(ViewerTest, EveryReshapeShrinksTheFieldOfViewOnceMore) {
     viewer.SetPerspective(45.0f, 1.0f, 0.1f, 100.0f);
-    float fovyBefore = 0.0f;
-    float unused = 0.0f;
-    viewer.cameras[0].GetPerspective(fovyBefore, unused, unused, unused);
-    for (int i = 0; i < 1000; ++i) {
-        viewer.Reshape(500 + i % 7, 400 + i % 5);
+    float expected = FieldOfViewReadBack(45.0f, 0.1f);
+    // 45 x 0.9999947^n for n = 2, 3, 4: the placement read back, then one shrink per reshape.
+    const float about[] = {44.99952f, 44.99928f, 44.99904f};
+    for (int reshape = 0; reshape < 3; ++reshape) {
+        SCOPED_TRACE(reshape);
+        viewer.Reshape(512, 512);
+        expected = FieldOfViewReadBack(expected, 0.1f);
+        EXPECT_FLOAT_EQ(ReadFovy(viewer.cameras[0]), expected);
+        EXPECT_NEAR(ReadFovy(viewer.cameras[0]), about[reshape], 1e-5f);
+        EXPECT_FLOAT_EQ(viewer.cameras[0].right, viewer.cameras[0].top);
     }
-    viewer.Reshape(512, 512);
-    float fovy = 0.0f;
-    viewer.cameras[0].GetPerspective(fovy, unused, unused, unused);
-    EXPECT_EQ(fovy, fovyBefore);
-    EXPECT_FLOAT_EQ(viewer.cameras[0].right, viewer.cameras[0].top);
 }
 
 TEST_F(ViewerTest, ReshapeToZeroSideSetsViewportAndKeepsAspect) {
@@ -235,6 +238,9 @@ TEST_F(ViewerTest, ReshapeToZeroSideSetsViewportAndKeepsAspect) {
 }
 
 TEST_F(ViewerTest, ResetViewsRestoresHomeFramesWithAspectOfWindowAtResetTime) {
+    for (int reshape = 0; reshape < 3; ++reshape) {
+        viewer.Reshape(400, 400);
+    }
     Matrix4 move;
     TranslationMatrix(move, 1.0f, 2.0f, 3.0f);
     for (int i = 0; i < viewer.cameraCount; ++i) {
@@ -245,9 +251,13 @@ TEST_F(ViewerTest, ResetViewsRestoresHomeFramesWithAspectOfWindowAtResetTime) {
     FakeGlut().windowWidth = 300;
     FakeGlut().windowHeight = 100;
     viewer.ResetViews();
+    // The field of view starts again from the home camera's: shrunk once, whatever the
+    // reshapes before did.
+    float once = FieldOfViewReadBack(ReadFovy(viewer.homeCamera), viewer.homeCamera.zNear);
     for (int i = 0; i < viewer.cameraCount; ++i) {
         ExpectSameFrame(viewer.cameras[i], viewer.homeCamera);
-        EXPECT_NEAR(viewer.cameras[i].top, viewer.homeCamera.top, 1e-6f);
+        EXPECT_FLOAT_EQ(ReadFovy(viewer.cameras[i]), once);
+        EXPECT_EQ(viewer.cameras[i].zNear, viewer.homeCamera.zNear);
         EXPECT_NEAR(Aspect(viewer.cameras[i]), 3.0f, kTolerance);
     }
     EXPECT_EQ(viewer.currentCamera, &viewer.cameras[3]);
