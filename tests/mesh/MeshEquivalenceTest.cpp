@@ -10,10 +10,11 @@
 
 #include "mesh/Mesh.h"
 #include "tests/mesh/MeshFixtures.h"
+#include "tests/support/ReferenceMatching.h"
 
 // The built mesh against the same values computed the straightforward way from the input arrays:
-// a plain sorted table of directed edges, per-face vectors in double, flood fills round each
-// vertex. Small fixtures and real-sized tori (closed, open, with non-manifold fins) both run.
+// the reference matching, per-face vectors in double, flood fills round each vertex. Small
+// fixtures and real-sized tori (closed, open, with non-manifold fins) both run.
 namespace {
 
 struct Vec3d {
@@ -70,49 +71,12 @@ Reference ComputeReference(const ZelMesh& data) {
         return data.indices[static_cast<std::size_t>(h - h % 3 + (h + 1) % 3)];
     };
 
-    // edges: directed (start, end) sorted with the library sort, then one pass per undirected edge
-    r.counts.total = halfEdgeCount;
-    r.twin.assign(static_cast<std::size_t>(halfEdgeCount), -1);
-    r.degenerate.assign(static_cast<std::size_t>(halfEdgeCount), 0);
-    std::vector<std::pair<std::pair<int, int>, int>> directed;
+    // edges: twins and counts from the reference matching, the degenerate flag per half-edge
+    const ReferenceMatching matching = ReferenceMatchingOf(data.indices);
+    r.counts = matching.counts;
+    r.twin = matching.twin;
     for (int h = 0; h < halfEdgeCount; ++h) {
-        if (start(h) == end(h)) {
-            r.degenerate[static_cast<std::size_t>(h)] = 1;
-            ++r.counts.degenerate;
-        } else {
-            directed.push_back({{start(h), end(h)}, h});
-        }
-    }
-    std::sort(directed.begin(), directed.end());
-    auto range = [&directed](int a, int b) {
-        auto lower = std::lower_bound(directed.begin(), directed.end(),
-                                      std::make_pair(std::make_pair(a, b), -1));
-        auto upper =
-            std::lower_bound(lower, directed.end(), std::make_pair(std::make_pair(a, b + 1), -1));
-        return std::make_pair(lower, upper);
-    };
-    for (std::size_t i = 0; i < directed.size();) {
-        auto [a, b] = directed[i].first;
-        auto forward = range(a, b);
-        auto backward = range(b, a);
-        i = static_cast<std::size_t>(forward.second - directed.begin());
-        std::ptrdiff_t f = forward.second - forward.first;
-        std::ptrdiff_t g = backward.second - backward.first;
-        if (a > b && g > 0) {
-            continue;  // counted from the other direction
-        }
-        std::ptrdiff_t n = f + g;
-        if (n == 1) {
-            r.counts.boundary += 1;
-        } else if (n == 2 && f == 1 && g == 1) {
-            r.twin[static_cast<std::size_t>(forward.first->second)] = backward.first->second;
-            r.twin[static_cast<std::size_t>(backward.first->second)] = forward.first->second;
-            r.counts.good += 2;
-        } else if (n == 2) {
-            r.counts.inconsistent += 2;
-        } else {
-            r.counts.nonManifold += static_cast<int>(n);
-        }
+        r.degenerate.push_back(start(h) == end(h) ? 1 : 0);
     }
 
     // faces: lengths, degeneracy, normals from the two unit edge vectors of corners 1 and 2

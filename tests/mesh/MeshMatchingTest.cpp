@@ -8,102 +8,12 @@
 
 #include "mesh/Mesh.h"
 #include "tests/mesh/MeshFixtures.h"
+#include "tests/support/ReferenceMatching.h"
 
-// Edge matching against a plain step-by-step version of it: a reversed temporary for every
-// half-edge, one quicksort of all entries by key, one sweep over the runs that rewires and marks
-// twins. Every twin link, mark, count and the report must come out the same.
+// Edge matching against the reference matching, the plain step-by-step version of it (see
+// tests/support/ReferenceMatching.h). Every twin link, mark, count and the report must come out
+// the same.
 namespace {
-
-struct StepByStepMatching {
-    EdgeCounts counts;
-    // Twin id of each mesh half-edge, -1 for none.
-    std::vector<int> twin;
-};
-
-StepByStepMatching MatchStepByStep(const std::vector<int>& indices) {
-    const std::size_t count = indices.size();
-    const std::size_t total = 2 * count;
-    // records 0 ... count-1 are the mesh half-edges, the rest their reversed temporaries
-    std::vector<HalfEdge> records(total);
-    std::vector<HalfEdge*> entries(total);
-    std::vector<std::uint64_t> keys(total);
-    for (std::size_t k = 0; k < count; ++k) {
-        const int start = indices[k];
-        const int end = indices[k - k % 3 + (k + 1) % 3];
-        records[k].id = static_cast<int>(k);
-        records[count + k].id = static_cast<int>(count + k);
-        records[k].twin = &records[count + k];
-        records[count + k].twin = &records[k];
-        entries[k] = &records[k];
-        keys[k] = Mesh::EdgeKey(start, end);
-        entries[count + k] = &records[count + k];
-        keys[count + k] = Mesh::EdgeKey(end, start);
-    }
-    if (total > 0) {
-        Mesh::SortEdgeEntries(entries.data(), keys.data(), 0, static_cast<int>(total) - 1);
-    }
-
-    StepByStepMatching result;
-    result.counts.total = static_cast<int>(count);
-    auto isTemporary = [count](const HalfEdge* h) { return h->id >= static_cast<int>(count); };
-    auto unlink = [](HalfEdge* h) {
-        h->twin->processed = true;
-        h->twin->twin = nullptr;
-        h->twin = nullptr;
-    };
-    std::size_t k = 0;
-    while (k < total) {
-        while (k < total && entries[k]->processed) {
-            entries[k]->processed = false;
-            ++k;
-        }
-        if (k == total) {
-            break;
-        }
-        HalfEdge* a = entries[k];
-        if (keys[k] >> 32 == (keys[k] & 0xffffffffu)) {
-            unlink(a);
-            ++result.counts.degenerate;
-            ++k;
-            continue;
-        }
-        std::size_t n = 1;
-        while (k + n < total && keys[k + n] == keys[k]) {
-            ++n;
-        }
-        if (n == 1) {
-            unlink(a);
-            ++result.counts.boundary;
-        } else if (n == 2) {
-            HalfEdge* b = entries[k + 1];
-            HalfEdge* twinA = a->twin;
-            HalfEdge* twinB = b->twin;
-            twinA->processed = true;
-            twinB->processed = true;
-            if (isTemporary(a) == isTemporary(b)) {
-                a->twin = b->twin = twinA->twin = twinB->twin = nullptr;
-                result.counts.inconsistent += 2;
-            } else {
-                a->twin = twinB;
-                b->twin = twinA;
-                twinA->twin = b;
-                twinB->twin = a;
-                result.counts.good += 2;
-            }
-        } else {
-            for (std::size_t i = k; i < k + n; ++i) {
-                unlink(entries[i]);
-            }
-            result.counts.nonManifold += static_cast<int>(n);
-        }
-        k += n;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        EXPECT_FALSE(records[i].processed) << "step-by-step mark left on " << i;
-        result.twin.push_back(records[i].twin != nullptr ? records[i].twin->id : -1);
-    }
-    return result;
-}
 
 std::string ReportText(const EdgeCounts& counts) {
     std::ostringstream text;
@@ -120,7 +30,7 @@ void ExpectSameMatching(const ZelMesh& data, const std::string& name) {
     SCOPED_TRACE(name);
     fixtures::BuiltMesh built = fixtures::Build(data);
     const Mesh& mesh = *built.mesh;
-    const StepByStepMatching expected = MatchStepByStep(data.indices);
+    const ReferenceMatching expected = ReferenceMatchingOf(data.indices);
     const EdgeCounts& counts = mesh.edgeCounts;
     fixtures::ExpectCounts(counts, expected.counts, name);
     EXPECT_EQ(built.report, ReportText(expected.counts));

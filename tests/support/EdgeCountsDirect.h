@@ -5,11 +5,12 @@
 
 #include "mesh/EdgeCounts.h"
 
-// Classifies the half-edges of a face list straight from the indices, counting directed edges in
-// a map, as the mesh's sorting edge matching must: for each undirected edge, p half-edges run one
-// way and q the other; p = q = 1 is good, a lone half-edge boundary, two the same way
-// inconsistent, three or more non-manifold; a half-edge from a vertex to itself is degenerate.
-// undirectedEdges, when given, receives the number of edges between two different vertices.
+// Classifies the half-edges of a face list straight from the indices, with the reference
+// matching (see ReferenceMatching.h), without building a mesh: for each undirected edge, p
+// half-edges run one way and q the other; p = q = 1 is good, a lone half-edge boundary, two the
+// same way inconsistent, three or more non-manifold; a half-edge from a vertex to itself is
+// degenerate. undirectedEdges, when given, receives the number of edges between two different
+// vertices.
 EdgeCounts EdgeCountsDirect(const std::vector<int>& indices, int* undirectedEdges = nullptr);
 
 // True when every half-edge has exactly one twin running the other way: a closed mesh, wound
