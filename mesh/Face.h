@@ -48,3 +48,6 @@ struct Face {
     // Sends one triangle's data; call inside glBegin(GL_TRIANGLES)/glEnd.
     void Draw(const DrawOptions& options) const;
 };
+
+// Three half-edges and one face are made per triangle: the face record stays as small.
+static_assert(sizeof(Face) <= 56, "a face record packs into 56 bytes");

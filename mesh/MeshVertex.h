@@ -33,3 +33,6 @@ struct MeshVertex {
     // Sends the optional normal, the boundary colour and the position; call inside glBegin/glEnd.
     void Draw(const DrawOptions& options) const;
 };
+
+// About half a vertex is made per triangle, beside three half-edges and one face.
+static_assert(sizeof(MeshVertex) <= 48, "a vertex record packs into 48 bytes");
