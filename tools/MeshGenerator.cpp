@@ -90,6 +90,7 @@ void ZelMeshAddTorusFins(ZelMesh& mesh, const TorusGrid& grid) {
 }
 
 void ZelMeshAddSphere(ZelMesh& mesh, int levels) {
+    const int first = ZelMeshVertexCount(mesh);
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
     const double s = 1.0 / std::sqrt(1.0 + t * t);
     const double corners[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
@@ -103,7 +104,10 @@ void ZelMeshAddSphere(ZelMesh& mesh, int levels) {
     for (const auto& corner : corners) {
         ZelMeshAddVertex(mesh, corner[0] * s, corner[1] * s, corner[2] * s);
     }
-    std::vector<int> current(&faces[0][0], &faces[0][0] + 60);
+    std::vector<int> current;
+    for (const auto& face : faces) {
+        current.insert(current.end(), {first + face[0], first + face[1], first + face[2]});
+    }
     for (int level = 0; level < levels; ++level) {
         std::unordered_map<std::uint64_t, int> midpoints;
         std::vector<int> finer;
@@ -119,10 +123,11 @@ void ZelMeshAddSphere(ZelMesh& mesh, int levels) {
         }
         current.swap(finer);
     }
-    mesh.indices = current;
+    mesh.indices.insert(mesh.indices.end(), current.begin(), current.end());
 }
 
 void ZelMeshAddOpenGrid(ZelMesh& mesh, long faces) {
+    const int first = ZelMeshVertexCount(mesh);
     int cells = std::max(1, static_cast<int>(std::lround(std::sqrt(faces / 2.0))));
     for (int j = 0; j <= cells; ++j) {
         double y = -1.0 + 2.0 * j / cells;
@@ -133,7 +138,7 @@ void ZelMeshAddOpenGrid(ZelMesh& mesh, long faces) {
     }
     for (int j = 0; j < cells; ++j) {
         for (int i = 0; i < cells; ++i) {
-            int a = j * (cells + 1) + i;
+            int a = first + j * (cells + 1) + i;
             int b = a + 1;
             int c = b + cells + 1;
             int d = a + cells + 1;

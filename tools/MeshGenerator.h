@@ -2,7 +2,8 @@
 
 #include "app/ZelMesh.h"
 
-// Meshes with known edge structure, for zelgen, the examples, the benchmarks and the tests.
+// Meshes with known edge structure, for zelgen, the examples, the benchmarks and the tests. Each
+// ZelMeshAdd function appends its vertices and faces after those the mesh already holds.
 
 // Quads around the main ring and across the tube of a torus.
 struct TorusGrid {
