@@ -251,6 +251,10 @@ NumberStatus ParseInt(std::string_view token, int& value) {
 }
 
 NumberStatus ParseLong(std::string_view token, long long& value) {
+    // a token cut at the longest a reader takes is no number, whatever it begins with
+    if (token.size() > kMaxTokenLength) {
+        return NumberStatus::kNotNumber;
+    }
     const char* p = token.data();
     const char* end = p + token.size();
     // from_chars takes no plus sign; "+-1" must stay refused after the plus is skipped.
@@ -273,6 +277,10 @@ NumberStatus ParseLong(std::string_view token, long long& value) {
 }
 
 NumberStatus ParseFloat(std::string_view token, float& value) {
+    // a token cut at the longest a reader takes is no number, whatever it begins with
+    if (token.size() > kMaxTokenLength) {
+        return NumberStatus::kNotNumber;
+    }
     const char* p = token.data();
     const char* end = p + token.size();
     if (p != end && *p == '+') {
@@ -308,6 +316,10 @@ NumberStatus ParseFloat(std::string_view token, float& value) {
 }
 
 NumberStatus ParseDouble(std::string_view token, double& value) {
+    // a token cut at the longest a reader takes is no number, whatever it begins with
+    if (token.size() > kMaxTokenLength) {
+        return NumberStatus::kNotNumber;
+    }
     const char* p = token.data();
     const char* end = p + token.size();
     if (p != end && *p == '+') {
