@@ -51,7 +51,8 @@ bool SceneImport(const std::string& path, MeshFileContent* content, bool* recogn
     std::string problem;
     const SceneImportFunction function = SceneLoad(&problem);
     if (function == nullptr) {
-        *recognised = false;
+        // not a file no reader knows: the reader that might know it is missing
+        *recognised = true;
         *message = "Error: cannot import \"" + path + "\": the importer could not be loaded (" +
                    problem + ")";
         return false;
