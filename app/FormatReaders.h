@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -33,6 +34,10 @@ bool FormatFail(FormatSource& source, const std::string& problem);
 
 // "line N: " for a byte in the cursor's buffer.
 std::string FormatLine(FormatSource& source, const char* at);
+
+// Whether the cursor must count lines as it reads, for FormatLine: only when the file cannot be
+// read again (a pipe); a regular file's lines are counted again when a message names one.
+bool FormatCountsLines(const FormatSource& source);
 
 // Why no more came when the cursor ran dry: a message for a read error or exhausted memory (and
 // true), or false when the file merely ended.
@@ -80,4 +85,21 @@ inline bool FormatIntHere(FormatSource& source, std::string_view& token, int& va
         return true;
     }
     return NextToken(source.cursor, token) && ParseInt(token, value) == NumberStatus::kOk;
+}
+
+// Whether three coordinates lie within the geometry's range.
+inline bool FormatInRange(const float* values) {
+    return std::fabs(values[0]) <= kMaxCoordinate && std::fabs(values[1]) <= kMaxCoordinate &&
+           std::fabs(values[2]) <= kMaxCoordinate;
+}
+
+// Whether three corners name vertices (first is the number of the first vertex: 0, or 1 in OBJ).
+inline bool FormatCornersIn(int* corners, int first, int vertexCount) {
+    for (int k = 0; k < 3; ++k) {
+        corners[k] -= first;
+        if (static_cast<unsigned>(corners[k]) >= static_cast<unsigned>(vertexCount)) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -54,13 +54,14 @@ uint64_t WeldHash(uint32_t x, uint32_t y, uint32_t z) {
 }  // namespace
 
 bool MeshArraysReserve(MeshArrays& arrays, std::size_t vertices, std::size_t triangles) {
-    if (vertices > arrays.vertexCapacity) {
+    // empty arrays are allocated too, so a mesh without faces still has its two arrays
+    if (vertices > arrays.vertexCapacity || !arrays.coordinates) {
         if (!Regrow(arrays.coordinates, static_cast<std::size_t>(arrays.vertexCount), vertices)) {
             return false;
         }
         arrays.vertexCapacity = vertices;
     }
-    if (triangles > arrays.triangleCapacity) {
+    if (triangles > arrays.triangleCapacity || !arrays.indices) {
         if (!Regrow(arrays.indices, static_cast<std::size_t>(arrays.triangleCount), triangles)) {
             return false;
         }

@@ -234,7 +234,29 @@ bool FormatFail(FormatSource& source, const std::string& problem) {
 }
 
 std::string FormatLine(FormatSource& source, const char* at) {
-    return "line " + std::to_string(TokenCursorLine(source.cursor, at)) + ": ";
+    if (source.cursor.countLines) {
+        return "line " + std::to_string(TokenCursorLine(source.cursor, at)) + ": ";
+    }
+    // Lines of a regular file are not counted while it is read, which would cost every byte a
+    // look; the few messages that name one count them in the file again.
+    const std::uint64_t offset = TokenCursorOffset(source.cursor, at);
+    std::ifstream again(source.path, std::ios::binary);
+    std::uint64_t line = 1;
+    std::uint64_t counted = 0;
+    char block[1 << 16];
+    while (counted < offset &&
+           again.read(block, static_cast<std::streamsize>(
+                                 std::min<std::uint64_t>(sizeof block, offset - counted)))
+                   .gcount() > 0) {
+        const std::size_t got = static_cast<std::size_t>(again.gcount());
+        line += static_cast<std::uint64_t>(std::count(block, block + got, '\n'));
+        counted += got;
+    }
+    return "line " + std::to_string(line) + ": ";
+}
+
+bool FormatCountsLines(const FormatSource& source) {
+    return source.fileSize == kUnknownFileSize;
 }
 
 bool FormatReadFailed(FormatSource& source) {

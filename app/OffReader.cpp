@@ -75,6 +75,20 @@ bool OffReadCounts(FormatSource& source, std::string_view first, long long count
 bool OffReadVertices(FormatSource& source, MeshArrays& arrays, int vertexCount, int vertexNumbers) {
     TokenCursor& cursor = source.cursor;
     for (int v = 0; v < vertexCount; ++v) {
+        // a line of three short decimals, nearly every line of a large file, the fast way
+        float values[3];
+        TokenCursorSkipSpace(cursor);
+        const char* start = cursor.next;
+        if (vertexNumbers == 3 && TokenCursorLineOfDecimals(cursor, values)) {
+            float* vertex = FormatInRange(values) ? MeshArraysAddVertex(arrays) : nullptr;
+            if (vertex != nullptr) {
+                vertex[0] = values[0];
+                vertex[1] = values[1];
+                vertex[2] = values[2];
+                continue;
+            }
+            cursor.next = start;
+        }
         if (!TokenCursorSkipToToken(cursor)) {
             return !FormatReadFailed(source) &&
                    FormatFail(source, FormatHolds(std::uint64_t(v), std::uint64_t(vertexCount),
@@ -117,6 +131,22 @@ bool OffReadFaces(FormatSource& source, MeshArrays& arrays, int faceCount, int v
     const std::string range =
         " is not a vertex number (0 to " + std::to_string(vertexCount - 1) + ")";
     for (int f = 0; f < faceCount; ++f) {
+        // a line "3 a b c", nearly every line of a large file, the fast way
+        int corners[3];
+        TokenCursorSkipSpace(cursor);
+        const char* start = cursor.next;
+        if (TokenCursorLineOfTriangle(cursor, true, corners)) {
+            int* triangle =
+                FormatCornersIn(corners, 0, vertexCount) ? MeshArraysAddTriangle(arrays) : nullptr;
+            if (triangle != nullptr) {
+                triangle[0] = corners[0];
+                triangle[1] = corners[1];
+                triangle[2] = corners[2];
+                ++content.polygonsRead;
+                continue;
+            }
+            cursor.next = start;
+        }
         if (!TokenCursorSkipToToken(cursor)) {
             return !FormatReadFailed(source) &&
                    FormatFail(source,
@@ -171,7 +201,7 @@ bool OffReadFaces(FormatSource& source, MeshArrays& arrays, int faceCount, int v
 bool OffRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
     cursor.comments = true;
-    cursor.countLines = true;
+    cursor.countLines = FormatCountsLines(source);
     content.format = "OFF";
     if (!TokenCursorEnsure(cursor, 1)) {
         return !FormatReadFailed(source) && FormatFail(source, "is empty");

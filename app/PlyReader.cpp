@@ -148,14 +148,13 @@ struct PlyHeader {
 };
 
 // The words of one header line, copied, since a long line may need another block.
-bool PlyHeaderLine(FormatSource& source, std::vector<std::string>* words, std::string* at) {
+bool PlyHeaderLine(FormatSource& source, std::vector<std::string>* words) {
     words->clear();
     std::string_view token;
     TokenCursor& cursor = source.cursor;
     if (!TokenCursorEnsure(cursor, 1)) {
         return false;
     }
-    *at = FormatLine(source, cursor.next);
     while (NextTokenOnLine(cursor, token)) {
         words->emplace_back(token);
     }
@@ -164,13 +163,14 @@ bool PlyHeaderLine(FormatSource& source, std::vector<std::string>* words, std::s
 
 bool PlyReadHeader(FormatSource& source, PlyHeader* header) {
     std::vector<std::string> words;
-    std::string at;
-    if (!PlyHeaderLine(source, &words, &at) || words.empty() || words[0] != "ply") {
+    if (!PlyHeaderLine(source, &words) || words.empty() || words[0] != "ply") {
         return !FormatReadFailed(source) && FormatFail(source, "does not begin with \"ply\"");
     }
     bool ended = false;
     for (int line = 2; !ended; ++line) {
-        if (!PlyHeaderLine(source, &words, &at)) {
+        // each call takes one line, so they are counted here
+        const std::string at = "line " + std::to_string(line) + ": ";
+        if (!PlyHeaderLine(source, &words)) {
             return !FormatReadFailed(source) && FormatFail(source, "has no \"end_header\" line");
         }
         if (words.empty()) {
@@ -425,7 +425,42 @@ bool PlyReadAscii(FormatSource& source, const PlyHeader& header, MeshArrays& arr
     walk.vertexCount = static_cast<int>(header.vertexCount);
     for (const PlyElement& element : header.elements) {
         walk.element = &element;
+        // float x, y, z alone and a list of int corners alone, the layouts writers use most, go
+        // the fast way line by line where they can
+        const std::vector<PlyProperty>& properties = element.properties;
+        const bool xyz = element.vertex && properties.size() == 3 && properties[0].axis == 0 &&
+                         properties[1].axis == 1 && properties[2].axis == 2 &&
+                         properties[0].type == PlyType::Float32 &&
+                         properties[1].type == PlyType::Float32 &&
+                         properties[2].type == PlyType::Float32;
+        const bool corners =
+            element.face && properties.size() == 1 && properties[0].corners &&
+            (properties[0].type == PlyType::Int32 || properties[0].type == PlyType::UInt32);
         for (walk.item = 0; walk.item < element.count; ++walk.item) {
+            TokenCursorSkipSpace(source.cursor);
+            const char* start = source.cursor.next;
+            float values[3];
+            int triangle[3];
+            if (xyz && TokenCursorLineOfDecimals(source.cursor, values) && FormatInRange(values)) {
+                float* added = MeshArraysAddVertex(arrays);
+                if (added != nullptr) {
+                    added[0] = values[0];
+                    added[1] = values[1];
+                    added[2] = values[2];
+                    continue;
+                }
+            } else if (corners && TokenCursorLineOfTriangle(source.cursor, true, triangle) &&
+                       FormatCornersIn(triangle, 0, walk.vertexCount)) {
+                int* added = MeshArraysAddTriangle(arrays);
+                if (added != nullptr) {
+                    added[0] = triangle[0];
+                    added[1] = triangle[1];
+                    added[2] = triangle[2];
+                    ++content.polygonsRead;
+                    continue;
+                }
+            }
+            source.cursor.next = start;
             float* vertex = nullptr;
             if (element.vertex && (vertex = MeshArraysAddVertex(arrays)) == nullptr) {
                 return FormatTooLarge(source, arrays, "vertices");
@@ -759,7 +794,7 @@ bool PlyReadBinary(FormatSource& source, const PlyHeader& header, MeshArrays& ar
 
 bool PlyRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
-    cursor.countLines = true;
+    cursor.countLines = FormatCountsLines(source);
     content.format = "PLY";
     if (!TokenCursorEnsure(cursor, 1)) {
         return !FormatReadFailed(source) && FormatFail(source, "is empty");
@@ -797,6 +832,5 @@ bool PlyRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
     if (header.encoding == PlyEncoding::Ascii) {
         return PlyReadAscii(source, header, arrays, content);
     }
-    cursor.countLines = false;
     return PlyReadBinary(source, header, arrays, content);
 }

@@ -157,7 +157,7 @@ bool StlReadAscii(FormatSource& source, MeshArrays& arrays, MeshFileContent& con
 
 bool StlRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
-    cursor.countLines = true;
+    cursor.countLines = FormatCountsLines(source);
     content.format = "STL";
     if (!TokenCursorEnsure(cursor, 1)) {
         return !FormatReadFailed(source) && FormatFail(source, "is empty");

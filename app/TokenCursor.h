@@ -291,3 +291,72 @@ inline bool TokenCursorShortDecimal(TokenCursor& cursor, std::string_view& token
     token = std::string_view(start, static_cast<std::size_t>(p - start));
     return true;
 }
+
+// ---- whole lines of the common forms, for the line-structured formats ----
+
+// Whether c is a blank within a line: white space other than the line feed.
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Reads three short decimals separated by blanks and the line end after them, where the whole
+// line lies in the bytes read, from next on (white space before it already skipped). False,
+// with the cursor where it was, for anything else: the caller's general path then reads the
+// line token by token and words every message.
+inline bool TokenCursorLineOfDecimals(TokenCursor& cursor, float* values) {
+    const char* p = cursor.next;
+    const char* end = cursor.end;
+    for (int k = 0; k < 3; ++k) {
+        while (p != end && IsBlank(*p)) {
+            ++p;
+        }
+        ShortDecimal decimal;
+        const char* q = ShortDecimalScan(p, end, decimal);
+        if (q == end || !IsSpace(*q) || !ShortDecimalValue(decimal, values[k])) {
+            return false;
+        }
+        p = q;
+    }
+    while (p != end && IsBlank(*p)) {
+        ++p;
+    }
+    if (p == end || *p != '\n') {
+        return false;
+    }
+    cursor.next = p + 1;
+    return true;
+}
+
+// The same for a triangle: "3 a b c" when counted (OFF and PLY faces), "a b c" otherwise (after
+// OBJ's "f"), corners of up to nine plain digits, then the line end.
+inline bool TokenCursorLineOfTriangle(TokenCursor& cursor, bool counted, int* corners) {
+    const char* p = cursor.next;
+    const char* end = cursor.end;
+    if (counted) {
+        if (end - p < 2 || p[0] != '3' || !IsBlank(p[1])) {
+            return false;
+        }
+        p += 2;
+    }
+    for (int k = 0; k < 3; ++k) {
+        while (p != end && IsBlank(*p)) {
+            ++p;
+        }
+        const char* q = end - p >= 8 ? EightBytesDigitsScan(p, corners[k]) : p;
+        if (q == p) {
+            q = ShortDigitsScan(p, end - p > 9 ? p + 9 : end, corners[k]);
+        }
+        if (q == p || q == end || !IsSpace(*q)) {
+            return false;
+        }
+        p = q;
+    }
+    while (p != end && IsBlank(*p)) {
+        ++p;
+    }
+    if (p == end || *p != '\n') {
+        return false;
+    }
+    cursor.next = p + 1;
+    return true;
+}

@@ -161,6 +161,10 @@ bool SceneImport(const std::string& path, MeshFileContent* content, bool* recogn
 
     const std::vector<SceneInstance> instances = SceneCollectInstances(*scene);
     MeshArrays arrays;
+    if (!MeshArraysReserve(arrays, 0, 0)) {
+        return SceneFail("Error: \"" + path + "\" needs more memory than there is to be read",
+                         message);
+    }
     for (const SceneInstance& instance : instances) {
         const aiMesh& source = *scene->mMeshes[instance.meshIndex];
         // a mesh of points or lines alone has no surface, so its vertices are left out too

@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "app/MeshFile.h"
+#include "app/ZelMesh.h"
 #include "mesh/Mesh.h"
 
 namespace {
@@ -44,7 +46,11 @@ Outcome Read(const std::string& path, std::size_t blockSize) {
     return outcome;
 }
 
+// Both arrays are allocated, empty ones too, so that the mesh never copies from null.
 bool SameArrays(const MeshFileContent& a, const MeshFileContent& b) {
+    if (!a.coordinates || !a.indices || !b.coordinates || !b.indices) {
+        std::abort();
+    }
     return a.vertexCount == b.vertexCount && a.faceCount == b.faceCount && a.warning == b.warning &&
            a.format == b.format &&
            std::memcmp(a.coordinates.get(), b.coordinates.get(), 12 * size_t(a.vertexCount)) == 0 &&
