@@ -172,8 +172,11 @@ MeshFileResult MeshFileRead(const char* path, const MeshFileOptions& options,
         messages << "Error: \"" << path << "\": could not be read" << std::endl;
         return MeshFileResult::kRefused;
     }
+    // Exactly the first kHeadSize bytes, however many a block holds, so the choice is the same
+    // for every block size.
     const MeshFileFormat format = MeshFileFormatOf(
-        std::string_view(cursor.next, static_cast<std::size_t>(cursor.end - cursor.next)),
+        std::string_view(cursor.next, std::min(static_cast<std::size_t>(cursor.end - cursor.next),
+                                               kHeadSize)),
         source.fileSize, path);
     if (format == MeshFileFormat::kNone) {
         return MeshFileResult::kOtherFormat;
