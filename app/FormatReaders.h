@@ -55,9 +55,6 @@ std::size_t FormatReservable(const FormatSource& source, std::uint64_t declared,
 // Refuses an add that failed: too many elements, or no memory.
 bool FormatTooLarge(FormatSource& source, const MeshArrays& arrays, const char* what);
 
-// Checks a coordinate against the geometry's range; false after a message when beyond it.
-bool FormatCoordinateInRange(FormatSource& source, float value, const std::string& where);
-
 // Converts a coordinate token as ParseFloat does; false after a message naming its line (and
 // ending in notNumber, e.g. "is not a finite number") when it is no number a float holds, or
 // beyond the geometry's range.
