@@ -8,7 +8,7 @@
 
 namespace {
 
-// Copies the first count records of width values each into an array of capacity records.
+// Copies the first count records (three values each) into a new array of capacity records.
 template <typename T>
 bool Regrow(std::unique_ptr<T[]>& array, std::size_t count, std::size_t capacity) {
     std::unique_ptr<T[]> larger(new (std::nothrow) T[3 * capacity]);

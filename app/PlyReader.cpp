@@ -602,6 +602,25 @@ bool PlyBinaryVertices(FormatSource& source, PlyWalk& walk, std::size_t size, bo
         const std::uint64_t held = static_cast<std::uint64_t>(cursor.end - cursor.next) / size;
         const std::uint64_t take = std::min(held, element.count - walk.item);
         const char* record = cursor.next;
+        // x, y, z alone as floats of this machine's byte order: copied as they are, then checked
+        if (floats && size == 3 * sizeof(float) && offsets[1] == 4 && offsets[2] == 8) {
+            const std::size_t first = static_cast<std::size_t>(arrays.vertexCount);
+            if (!MeshArraysReserve(arrays, first + take, 0)) {
+                return FormatFail(source, "needs more memory than there is to be read");
+            }
+            float* values = &arrays.coordinates[3 * first];
+            std::memcpy(values, record, take * size);
+            for (std::size_t i = 0; i < 3 * take; ++i) {
+                if (!(std::fabs(values[i]) <= kMaxCoordinate)) {
+                    walk.item += i / 3;
+                    return PlyBinaryCoordinate(source, walk, values[i], &values[i]);
+                }
+            }
+            arrays.vertexCount += static_cast<int>(take);
+            walk.item += take;
+            cursor.next = record + take * size;
+            continue;
+        }
         for (std::uint64_t i = 0; i < take; ++i, ++walk.item, record += size) {
             float* vertex = MeshArraysAddVertex(arrays);
             if (vertex == nullptr) {

@@ -387,6 +387,18 @@ TEST_F(MeshFileTest, PlyRefusals) {
     std::memcpy(&nan[nan.size() - 15], &notANumber, sizeof notANumber);
     ExpectRefused("a.ply", SquarePlyFaces(nan, false),
                   "vertex 4 has a coordinate that is not a finite number");
+    // x, y, z alone as floats, the layout read as one block
+    for (const auto& [bad, problem] :
+         {std::pair{std::numeric_limits<float>::infinity(), "that is not a finite number"},
+          std::pair{2e9f, "out of range (-1e9 to 1e9)"}}) {
+        std::string floats =
+            "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
+            "property float y\nproperty float z\nend_header\n";
+        for (float value : {0.0f, 0.0f, 0.0f, 1.0f, bad, 0.0f, 0.0f, 1.0f, 0.0f}) {
+            Append<float>(value, false, &floats);
+        }
+        ExpectRefused("a.ply", floats, std::string("vertex 1 has a coordinate ") + problem);
+    }
     std::string corner = SquarePlyFaces(SquarePly(true), true);
     corner[corner.size() - 9] = 9;
     ExpectRefused("a.ply", corner, "face 1 has a corner that is not a vertex number (0 to 4)");
