@@ -30,8 +30,9 @@ std::string CommandOutput(const std::string& command) {
     return output;
 }
 
-// Waits up to the given time for the child; on timeout it is killed so no window stays open.
-int WaitOrKill(pid_t child, std::chrono::seconds limit) {
+// Waits up to the given time for the child; on timeout it is killed so no window stays open,
+// unless asked not to (then -2 says it still runs).
+int WaitOrKill(pid_t child, std::chrono::seconds limit, bool kill = true) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -39,6 +40,9 @@ int WaitOrKill(pid_t child, std::chrono::seconds limit) {
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!kill) {
+        return -2;
     }
     ::kill(child, SIGKILL);
     ::waitpid(child, &status, 0);
@@ -67,10 +71,19 @@ std::pair<std::string, int> ViewerRun(const TempDirectory& dir, const std::strin
     const std::string id = CommandOutput(
         "timeout 20 xdotool search --sync --onlyvisible --name 'ZEL viewer' 2>/dev/null | head -n "
         "1");
-    if (!id.empty()) {
+    // A key sent while the window is still being set up can be lost, so Escape goes again each
+    // second until the viewer has ended, for at most 15 seconds.
+    int status = -2;
+    for (int attempt = 0; attempt < 15 && !id.empty(); ++attempt) {
         CommandOutput("xdotool key --window " + id.substr(0, id.find('\n')) + " Escape");
+        status = WaitOrKill(viewer, std::chrono::seconds(1), false);
+        if (status != -2) {
+            break;
+        }
     }
-    const int status = WaitOrKill(viewer, std::chrono::seconds(15));
+    if (status == -2) {
+        status = WaitOrKill(viewer, std::chrono::seconds(id.empty() ? 1 : 0));
+    }
     return {ReadFileBytes(errorPath), id.empty() && status == 1 ? -2 : status};
 }
 
