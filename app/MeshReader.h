@@ -5,10 +5,8 @@
 #include <functional>
 #include <iostream>
 
+#include "app/TokenCursor.h"
 #include "app/ZelMesh.h"
-
-// Bytes the reader takes from a file at a time; a token longer than that grows its buffer.
-constexpr std::size_t kMeshReadBlockSize = std::size_t(1) << 20;
 
 // Reads the ZEL file at path into new[]-allocated arrays the caller delete[]s; on false (with a
 // one-line message on messages, standard error by default) the out-parameters are left as they

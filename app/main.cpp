@@ -9,8 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "app/MeshReader.h"
+#include "app/MeshFile.h"
 #include "app/Scene.h"
+#include "convert/MeshImport.h"
 #include "mesh/Mesh.h"
 
 namespace {
@@ -49,23 +50,30 @@ int main(int argc, char** argv) {
         PrintUsageAndExit();
     }
 
-    float* coordinates = nullptr;
-    int* indices = nullptr;
-    int vertexCount = 0;
-    int faceCount = 0;
-    if (!ReadMeshFile(fileName.c_str(), &coordinates, &indices, &vertexCount, &faceCount)) {
+    // Every format zelconvert reads, welded as its default conversion would be.
+    MeshFileContent content;
+    std::string message;
+    const MeshImportResult read = MeshImport(fileName, MeshFileOptions(), &content, &message);
+    if (read == MeshImportResult::kNotRecognised) {
+        std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
+                  << std::endl;
         std::exit(kExitNoMesh);
     }
-    // The mesh releases the arrays as soon as its elements hold their content.
-    std::unique_ptr<float[]> coordinateArray(coordinates);
-    std::unique_ptr<int[]> indexArray(indices);
+    if (read != MeshImportResult::kRead) {
+        std::cerr << message << std::endl;
+        std::exit(kExitNoMesh);
+    }
+    if (!content.warning.empty()) {
+        std::cerr << MeshFileWarningLine(fileName, content.warning) << std::endl;
+    }
     theMesh = new (std::nothrow) Mesh();
     if (theMesh == nullptr) {
         std::cerr << "Error: not enough memory to build the mesh" << std::endl;
         std::exit(kExitNoMesh);
     }
-    theMesh->BuildTakingArrays(std::move(coordinateArray), std::move(indexArray), vertexCount,
-                               faceCount);
+    // The mesh releases the arrays as soon as its elements hold their content.
+    theMesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
+                               content.vertexCount, content.faceCount);
 
     // GLUT sees only the program name, so none of its own options bypass the parsing above.
     char* glutArgv[] = {argv[0], nullptr};

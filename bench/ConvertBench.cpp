@@ -136,7 +136,7 @@ void ConvertGrid(benchmark::State& state, const std::string& extension) {
     ConvertSummary summary;
     for (auto _ : state) {
         std::string message;
-        if (!ConvertFile(files.input, files.output, true, &summary, &message)) {
+        if (!ConvertFile(files.input, files.output, MeshWeld::kFormatDefault, &summary, &message)) {
             state.SkipWithError(message.c_str());
             return;
         }

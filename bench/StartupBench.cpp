@@ -1,4 +1,4 @@
-// Replays the viewer's start-up on one ZEL file and prints when each step ends, as absolute
+// Replays the viewer's start-up on one mesh file of a native format (ZEL, OFF, PLY, OBJ, STL) and prints when each step ends, as absolute
 // CLOCK_MONOTONIC seconds, so that bench/startup.py can measure from the moment it spawned us.
 // The steps are main's own: read, build (the report is the last line the mesh prints), window
 // and scene, camera fit, then the first frame drawn and swapped, finished with glFinish. After
@@ -11,8 +11,9 @@
 #include <iostream>
 #include <memory>
 #include <streambuf>
+#include <utility>
 
-#include "app/MeshReader.h"
+#include "app/MeshFile.h"
 #include "app/Scene.h"
 #include "mesh/Mesh.h"
 
@@ -65,24 +66,21 @@ void Step(const char* name, double when) {
 int main(int argc, char** argv) {
     Step("main", Now());
     if (argc < 2) {
-        std::fprintf(stderr, "usage: startup_bench FILE.zel [FRAMES]\n");
+        std::fprintf(stderr, "usage: startup_bench FILE [FRAMES]\n");
         return 2;
     }
     const int frames = argc > 2 ? std::atoi(argv[2]) : 0;
     LineClock clock(std::cerr.rdbuf());
     std::cerr.rdbuf(&clock);
 
-    float* coordinates = nullptr;
-    int* indices = nullptr;
-    int vertexCount = 0;
-    int faceCount = 0;
-    if (!ReadMeshFile(argv[1], &coordinates, &indices, &vertexCount, &faceCount)) {
+    MeshFileContent content;
+    if (MeshFileRead(argv[1], MeshFileOptions(), &content) != MeshFileResult::kRead) {
         return 2;
     }
     Step("read", Now());
     theMesh = new Mesh();
-    theMesh->BuildTakingArrays(std::unique_ptr<float[]>(coordinates),
-                               std::unique_ptr<int[]>(indices), vertexCount, faceCount);
+    theMesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
+                               content.vertexCount, content.faceCount);
     const double built = Now();
     Step("report", clock.lastLineEnd);
     Step("built", built);

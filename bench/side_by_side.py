@@ -1,23 +1,27 @@
 #!/usr/bin/env python3
 """zelviewer against the peer viewer f3d, side by side in one run on the same machine.
 
-For each size a torus is generated with zelgen (ZEL for zelviewer) and written once more as
-binary PLY with zel_to_ply (the same floats and faces, for f3d); both files are kept in the work
-folder and reused. Each run times, from the moment this script spawns the process:
+For each size a torus is generated with zelgen (ZEL) and written once more as binary PLY with
+zel_to_ply (the same floats and faces); both files are kept in the work folder and reused. The
+first table gives both programs the same binary PLY file; the second gives zelviewer the ZEL file
+and f3d the PLY. Each run times, from the moment this script spawns the process:
   f3d        f3d --output=PNG --resolution=512,512 until the PNG is written and f3d has exited;
   report     zelviewer until the last edge report line arrives on standard error;
   frame      zelviewer until its first buffer swap has returned (noted by the preloaded
              libzel_swap_clock.so, the viewer itself is unchanged);
 and the peak resident memory of both (GNU time). zelviewer is closed with Esc after its third
 swap, so its peak includes recording and replaying the display list. Runs alternate between the
-two programs; the medians are printed with the ratios zelviewer / f3d.
+programs. Right before each timed run about 4 GiB are faulted in and freed (--warm-gib), so that
+both programs are measured, not the host handing out memory pages. The medians are printed with
+the ratios zelviewer / f3d.
 
 Both run in the same X server: the one in DISPLAY, or else a private one under xvfb-run.
 
 usage: side_by_side.py [--bin build/bin] [--faces 100000,1000000,4000000,10000000]
-                       [--runs 3] [--work /tmp/zel-side-by-side]
+                       [--runs 3] [--work /tmp/zel-side-by-side] [--warm-gib 4]
 """
 import argparse
+import mmap
 import os
 import statistics
 import subprocess
@@ -39,6 +43,19 @@ def ensure_meshes(bin_dir, work, faces):
     if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
         subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
     return zel, ply
+
+
+def warm_memory(gib):
+    """Faults in and frees about gib GiB, 64 MiB at a time."""
+    if gib <= 0:
+        return
+    chunk = 64 << 20
+    ones = b"\1" * chunk
+    size = int(gib * (1 << 30)) // chunk * chunk
+    memory = mmap.mmap(-1, size)
+    for offset in range(0, size, chunk):
+        memory[offset:offset + chunk] = ones
+    memory.close()
 
 
 def peak_rss_mb(text):
@@ -67,14 +84,14 @@ def read_swaps(log):
         return []
 
 
-def run_zelviewer(bin_dir, zel, log):
+def run_zelviewer(bin_dir, mesh, log):
     if os.path.exists(log):
         os.remove(log)
     env = dict(os.environ, ZEL_SWAP_LOG=log,
                LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
     start = time.monotonic()
     process = subprocess.Popen(
-        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", zel],
+        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", mesh],
         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
     report = None
     for line in process.stderr:
@@ -83,7 +100,7 @@ def run_zelviewer(bin_dir, zel, log):
             break
     if report is None:
         process.wait()
-        sys.exit("zelviewer printed no edge report for %s" % zel)
+        sys.exit("zelviewer printed no edge report for %s" % mesh)
     # The swap times are absolute CLOCK_MONOTONIC seconds, the clock time.monotonic() reads.
     deadline = time.monotonic() + TIMEOUT_SECONDS
     swaps = read_swaps(log)
@@ -92,7 +109,7 @@ def run_zelviewer(bin_dir, zel, log):
         swaps = read_swaps(log)
     if len(swaps) < 3:
         process.kill()
-        sys.exit("zelviewer drew no frames for %s" % zel)
+        sys.exit("zelviewer drew no frames for %s" % mesh)
     window = subprocess.run(["xdotool", "search", "--name", "^ZEL viewer$"], capture_output=True,
                             text=True).stdout.split()
     if not window:
@@ -109,12 +126,26 @@ def load():
         return " ".join(f.read().split()[:3])
 
 
+def print_table(title, sizes, results, runs):
+    print()
+    print("%s, medians of %d runs" % (title, runs))
+    print("| faces | f3d | f3d peak | zelviewer report | first frame | zelviewer peak | "
+          "first frame / f3d | report / f3d | peak / f3d | bytes per face |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for faces in sizes:
+        f3d_time, f3d_peak, report, frame, peak = results[faces]
+        print("| %s | %.2f s | %.0f MiB | %.2f s | %.2f s | %.0f MiB | %.2fx | %.2fx | %.2fx | %.0f |"
+              % ("{:,}".format(faces), f3d_time, f3d_peak, report, frame, peak, frame / f3d_time,
+                 report / f3d_time, peak / f3d_peak, peak * 1048576.0 / faces))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--bin", default="build/bin")
     parser.add_argument("--faces", default="100000,1000000,4000000,10000000")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(tempfile.gettempdir(), "zel-side-by-side"))
+    parser.add_argument("--warm-gib", type=float, default=4.0)
     args = parser.parse_args()
 
     if not os.environ.get("DISPLAY"):
@@ -128,35 +159,37 @@ def main():
     png = os.path.join(args.work, "f3d.png")
     print("load average before: %s; GALLIUM_DRIVER=%s" % (load(),
                                                           os.environ.get("GALLIUM_DRIVER", "")))
-    results = {}
+    from_ply = {}
+    from_zel = {}
     for faces in sizes:
         zel, ply = ensure_meshes(bin_dir, args.work, faces)
-        rows = []
+        ply_rows = []
+        zel_rows = []
         for run in range(args.runs):
+            warm_memory(args.warm_gib)
             f3d_time, f3d_peak = run_f3d(ply, png)
-            report, frame, peak = run_zelviewer(bin_dir, zel, log)
-            rows.append((f3d_time, f3d_peak, report, frame, peak))
-            print("%9d faces run %d: f3d %.3f s %.0f MiB | zelviewer report %.3f s, first frame "
-                  "%.3f s, %.0f MiB | load %s"
-                  % (faces, run, f3d_time, f3d_peak, report, frame, peak, load()), flush=True)
-        results[faces] = [statistics.median(column) for column in zip(*rows)]
+            warm_memory(args.warm_gib)
+            report, frame, peak = run_zelviewer(bin_dir, ply, log)
+            warm_memory(args.warm_gib)
+            zel_report, zel_frame, zel_peak = run_zelviewer(bin_dir, zel, log)
+            ply_rows.append((f3d_time, f3d_peak, report, frame, peak))
+            zel_rows.append((f3d_time, f3d_peak, zel_report, zel_frame, zel_peak))
+            print("%9d faces run %d: f3d %.3f s %.0f MiB | zelviewer PLY report %.3f s, first "
+                  "frame %.3f s, %.0f MiB | ZEL report %.3f s, first frame %.3f s, %.0f MiB | "
+                  "load %s" % (faces, run, f3d_time, f3d_peak, report, frame, peak, zel_report,
+                               zel_frame, zel_peak, load()), flush=True)
+        from_ply[faces] = [statistics.median(column) for column in zip(*ply_rows)]
+        from_zel[faces] = [statistics.median(column) for column in zip(*zel_rows)]
     print("load average after: %s" % load())
 
-    print()
-    print("medians of %d runs" % args.runs)
-    print("| faces | f3d | f3d peak | zelviewer report | first frame | zelviewer peak | "
-          "first frame / f3d | report / f3d | peak / f3d | bytes per face |")
-    print("|---|---|---|---|---|---|---|---|---|---|")
-    for faces in sizes:
-        f3d_time, f3d_peak, report, frame, peak = results[faces]
-        print("| %s | %.2f s | %.0f MiB | %.2f s | %.2f s | %.0f MiB | %.2fx | %.2fx | %.2fx | %.0f |"
-              % ("{:,}".format(faces), f3d_time, f3d_peak, report, frame, peak, frame / f3d_time,
-                 report / f3d_time, peak / f3d_peak, peak * 1048576.0 / faces))
-    if 1000000 in results and 4000000 in results:
-        small, large = results[1000000], results[4000000]
-        print("growth 1M -> 4M: first frame %.2fx, report %.2fx, peak memory %.2fx (f3d %.2fx)"
-              % (large[3] / small[3], large[2] / small[2], large[4] / small[4],
-                 large[0] / small[0]))
+    print_table("Both programs on the same binary PLY file", sizes, from_ply, args.runs)
+    print_table("zelviewer on the ZEL file, f3d on the binary PLY file", sizes, from_zel,
+                args.runs)
+    if 1000000 in from_ply and 4000000 in from_ply:
+        small, large = from_ply[1000000], from_ply[4000000]
+        print("growth 1M -> 4M from PLY: first frame %.2fx, report %.2fx, peak memory %.2fx "
+              "(f3d %.2fx)" % (large[3] / small[3], large[2] / small[2], large[4] / small[4],
+                               large[0] / small[0]))
 
 
 if __name__ == "__main__":

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "app/MeshFile.h"
+
 // How zelcheck goes over its files.
 struct CheckOptions {
     // One JSON object per line instead of the text line.
     bool json = false;
-    // Merge equal positions of files read by the converter's readers.
-    bool weld = true;
+    // Whether equal positions are merged; by default as each file's format suggests.
+    MeshWeld weld = MeshWeld::kFormatDefault;
     // Files checked at once; at least 1.
     int jobs = 1;
 };

@@ -11,23 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/MeshReader.h"
-#include "convert/Converter.h"
+#include "convert/MeshImport.h"
 #include "mesh/Mesh.h"
 
 namespace {
-
-// ZEL files are known by their name, as tools/run.sh knows them.
-bool IsZelPath(const std::string& path) {
-    constexpr std::size_t kSuffixLength = 4;
-    if (path.size() < kSuffixLength) {
-        return false;
-    }
-    std::string suffix = path.substr(path.size() - kSuffixLength);
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return suffix == ".zel";
-}
 
 // Every error line names the file; the readers' lines that do not get it put in front.
 std::string ErrorNamingFile(const std::string& path, std::string text) {
@@ -193,59 +180,42 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
 
 }  // namespace
 
-bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+bool MeshCheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
                    std::string* message) {
-    if (IsZelPath(path)) {
-        // The reader writes its message to the stream it is given; it names the file itself
-        // except for a wrong header.
-        std::ostringstream messages;
-        float* coordinates = nullptr;
-        int* indices = nullptr;
-        int vertexCount = 0;
-        int faceCount = 0;
-        // The mesh's storage is mapped and zeroed on a second thread while the file is parsed,
-        // so building finds it ready.
-        ElementArenaPool pool;
-        std::thread preparing;
-        const std::uintmax_t fileSize = RegularFileSize(path);
-        auto prepare = [&pool, &preparing, fileSize](int vertices, int faces) {
-            if (WorthPreparing(vertices, faces, fileSize)) {
-                preparing = std::thread([&pool, vertices, faces] {
-                    ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertices, faces));
-                });
-            }
-        };
-        const bool read = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount,
-                                       &faceCount, messages, kMeshReadBlockSize, prepare);
-        if (preparing.joinable()) {
-            preparing.join();
+    // The mesh's storage is mapped and zeroed on a second thread while the file is parsed, from
+    // the counts the reader tells as soon as it knows them, so building finds it ready.
+    ElementArenaPool pool;
+    std::thread preparing;
+    const std::uintmax_t fileSize = RegularFileSize(path);
+    MeshFileOptions options;
+    options.weld = weld;
+    options.countsRead = [&pool, &preparing, fileSize](int vertices, int faces) {
+        if (!preparing.joinable() && WorthPreparing(vertices, faces, fileSize)) {
+            preparing = std::thread([&pool, vertices, faces] {
+                ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertices, faces));
+            });
         }
-        if (!read) {
-            *message = ErrorNamingFile(path, messages.str());
-            return false;
-        }
-        ElementArenaPoolAdopt(&pool);
-        // The indices are not read once the elements exist and hold one number per half-edge (an
-        // unsigned view of an int may alias it), so matching and the topology pass work in them
-        // rather than in fresh pages.
-        BuildInto(coordinates, indices, vertexCount, faceCount,
-                  reinterpret_cast<std::uint32_t*>(indices), mesh, check);
-        ElementArenaPoolAdopt(nullptr);
-        delete[] coordinates;
-        delete[] indices;
-    } else {
-        ZelMesh arrays;
-        ConvertSummary summary;
-        std::string text;
-        if (!ConvertImport(path, weld, &arrays, &summary, &text)) {
-            *message = ErrorNamingFile(path, text);
-            return false;
-        }
-        BuildInto(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
-                  ZelMeshFaceCount(arrays), reinterpret_cast<std::uint32_t*>(arrays.indices.data()),
-                  mesh, check);
+    };
+    MeshFileContent content;
+    std::string text;
+    const MeshImportResult result = MeshImport(path, options, &content, &text);
+    if (preparing.joinable()) {
+        preparing.join();
     }
+    if (result != MeshImportResult::kRead) {
+        *message = ErrorNamingFile(path, text);
+        return false;
+    }
+    ElementArenaPoolAdopt(&pool);
+    // The indices are not read once the elements exist and hold one number per half-edge (an
+    // unsigned view of an int may alias it), so matching and the topology pass work in them
+    // rather than in fresh pages.
+    BuildInto(content.coordinates.get(), content.indices.get(), content.vertexCount,
+              content.faceCount, reinterpret_cast<std::uint32_t*>(content.indices.get()), mesh,
+              check);
+    ElementArenaPoolAdopt(nullptr);
     check->path = path;
+    check->warning = content.warning;
     return true;
 }
 
@@ -279,6 +249,9 @@ std::string MeshCheckText(const MeshCheck& check) {
     } else {
         line << '-';
     }
+    if (!check.warning.empty()) {
+        line << "; Warning: " << check.warning;
+    }
     return line.str();
 }
 
@@ -294,6 +267,12 @@ std::string MeshCheckJson(const MeshCheck& check) {
         line << check.genus;
     } else {
         line << "null";
+    }
+    line << ",\"warning\":";
+    if (check.warning.empty()) {
+        line << "null";
+    } else {
+        line << MeshCheckJsonString(check.warning);
     }
     line << '}';
     return line.str();

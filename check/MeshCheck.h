@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/MeshFile.h"
+
 class Mesh;
 
 // What zelcheck reports about one mesh file: sizes, the six counts of the viewer's edge report,
@@ -22,12 +24,15 @@ struct MeshCheck {
     bool closed = false;
     // Total genus over the components, when closed.
     int genus = 0;
+    // What the file holds after the elements its header declares, which was not read; empty
+    // when nothing.
+    std::string warning;
 };
 
-// Reads the file (ZEL by the viewer's reader, other formats by the converter's readers in
-// memory, welded unless asked not to), builds it into the empty mesh and fills check; on failure
-// sets one "Error: " line that names the file. The caller releases the mesh when it suits.
-bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+// Reads the file through MeshImport, welded as asked (by default as the format suggests), builds
+// it into the empty mesh and fills check; on failure sets one "Error: " line that names the file.
+// The caller releases the mesh when it suits.
+bool MeshCheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
                    std::string* message);
 
 // Builds the arrays into the empty mesh as the viewer does, without its report and geometry
@@ -39,10 +44,11 @@ void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCoun
 bool MeshCheckClean(const MeshCheck& check);
 
 // The report line, e.g. "a.zel: 4 vertices, 4 faces, 12 half-edges: 12 good, 0 boundary,
-// 0 non-manifold, 0 degenerate, 0 inconsistent; components 1, genus 0" (genus "-" when unknown).
+// 0 non-manifold, 0 degenerate, 0 inconsistent; components 1, genus 0" (genus "-" when unknown),
+// and "; Warning: " and the warning when there is one.
 std::string MeshCheckText(const MeshCheck& check);
 
-// The report as one JSON object on one line, genus null when unknown.
+// The report as one JSON object on one line, genus and warning null when unknown or none.
 std::string MeshCheckJson(const MeshCheck& check);
 
 // The text as a JSON string literal, quotes included.

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: zelcheck [--json] [--no-weld] [-j N] FILE...";
+constexpr const char* kUsage = "usage: zelcheck [--json] [--weld | --no-weld] [-j N] FILE...";
 
 int UsageError(const std::string& problem) {
     if (!problem.empty()) {
@@ -50,8 +50,10 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--weld") {
+            options.weld = MeshWeld::kWeld;
         } else if (argument == "--no-weld") {
-            options.weld = false;
+            options.weld = MeshWeld::kNoWeld;
         } else if (argument == "-h" || argument == "--help") {
             std::cout << kUsage << std::endl;
             return kCheckClean;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/MeshFile.h"
 #include "app/ZelMesh.h"
 
 // What one conversion read and wrote, for the summary line.
@@ -14,19 +15,21 @@ struct ConvertSummary {
     int verticesBefore = 0;    // vertices as the file gives them
     int verticesAfter = 0;     // vertices written, after welding when it is on
     bool welded = true;        // whether equal positions were merged
+    std::string warning;       // the "Warning: " line for data left unread, or empty
 };
 
-// Reads every polygon of the input, OFF, PLY, OBJ and STL polygon by polygon and other formats
-// through the importer with node transforms applied, into one mesh in file order, polygons cut
-// into triangles, welded unless asked not to; on failure sets a one-line message. Threads may
-// call it at once.
-bool ConvertImport(const std::string& inputPath, bool weld, ZelMesh* mesh, ConvertSummary* summary,
-                   std::string* message);
+// Reads the input through MeshImport into one mesh, welded as asked (by default as the format
+// suggests); on failure sets a one-line message. Threads may call it at once.
+bool ConvertImport(const std::string& inputPath, MeshWeld weld, ZelMesh* mesh,
+                   ConvertSummary* summary, std::string* message);
 
 // Converts the input file into a ZEL file at the output path; on failure sets a one-line message
 // and leaves the output path untouched.
-bool ConvertFile(const std::string& inputPath, const std::string& outputPath, bool weld,
+bool ConvertFile(const std::string& inputPath, const std::string& outputPath, MeshWeld weld,
                  ConvertSummary* summary, std::string* message);
+
+// The summary of what a read gave, for the summary line.
+ConvertSummary ConvertSummaryOf(const MeshFileContent& content, const std::string& path);
 
 // The one-line account of a conversion printed after it succeeds.
 std::string ConvertSummaryText(const ConvertSummary& summary);

@@ -11,7 +11,7 @@ seconds="${1:-30}"
 build="${ZEL_BUILD_PREFIX:-build}-fuzz"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DZEL_FUZZ=ON -DZEL_TESTS=OFF -DZEL_BENCH=OFF -DZEL_CONVERT=ON >/dev/null
-cmake --build "$build" --target reader_fuzzer camera_path_fuzzer polygon_soup_fuzzer
+cmake --build "$build" --target reader_fuzzer camera_path_fuzzer mesh_file_fuzzer
 
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -35,4 +35,4 @@ run() {
 
 run reader_fuzzer tests/fuzz/corpus/reader examples
 run camera_path_fuzzer tests/fuzz/corpus/camera_path
-run polygon_soup_fuzzer tests/fuzz/corpus/polygon_soup
+run mesh_file_fuzzer tests/fuzz/corpus/mesh_file

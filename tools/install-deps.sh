@@ -7,7 +7,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-  libassimp-dev libcgal-dev
+  libassimp-dev
 )
 packages=("${run_packages[@]}"
   clang libclang-rt-14-dev

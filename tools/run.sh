@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Opens a mesh in zelviewer: a bundled example without an argument, a .zel file directly, and any
-# other format zelconvert reads (OFF, PLY, OBJ, STL, glTF, ...) through a temporary ZEL file that
-# is removed when the viewer ends. Installs and builds only what the viewer and the converter need,
-# in ${ZEL_BUILD_PREFIX:-build}, the folder the test command uses. With ZEL_RUN_SECONDS=N the
+# Opens a mesh in zelviewer: a bundled example without an argument, or any file the viewer reads
+# (ZEL, OFF, PLY, OBJ, STL, glTF, ...). Installs and builds only what the viewer needs, in
+# ${ZEL_BUILD_PREFIX:-build}, the folder the test command uses. With ZEL_RUN_SECONDS=N the
 # viewer is closed after N seconds, for a try on a virtual display nobody can close it on.
 set -euo pipefail
 
@@ -33,22 +32,5 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake -S . -B "$build" -G Ninja "${settings[@]}" >/dev/null
 
-shopt -s nocasematch
-if [[ "$mesh" == *.zel ]]; then
-  cmake --build "$build" --target zelviewer
-  exec "${viewer_limit[@]}" "$build/bin/zelviewer" -file "$mesh"
-fi
-shopt -u nocasematch
-
-cmake --build "$build" --target zelviewer zelconvert
-converted="$(mktemp --tmpdir zelviewer-XXXXXX.zel)"
-trap 'rm -f "$converted"' EXIT
-# ended by a signal (Ctrl+C, timeout): still remove the file, with the usual status
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
-# zelconvert prints its summary, or the error, and a failed conversion starts no viewer
-"$build/bin/zelconvert" "$mesh" "$converted" || exit 1
-status=0
-"${viewer_limit[@]}" "$build/bin/zelviewer" -file "$converted" || status=$?
-exit "$status"
+cmake --build "$build" --target zelviewer
+exec "${viewer_limit[@]}" "$build/bin/zelviewer" -file "$mesh"

@@ -88,7 +88,8 @@ TEST(MeshCheck, CountsEqualTheViewersReportOnTheExamples) {
         MeshCheck check;
         std::string message;
         const std::string path = std::string(ZEL_EXAMPLES_DIR) + "/" + name;
-        ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
+        ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &check, &message))
+            << message;
         EXPECT_EQ(check.path, path);
         ExpectViewerCounts(ReadExample(name), check, name);
     }
@@ -126,7 +127,8 @@ TEST(MeshCheck, ComponentsAndGenusOfClosedMeshes) {
         ASSERT_TRUE(ZelMeshWrite(c.data, path, &message)) << message;
         Mesh mesh;
         MeshCheck fromFile;
-        ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &fromFile, &message)) << message;
+        ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &fromFile, &message))
+            << message;
         for (const MeshCheck& check : {CheckData(c.data), fromFile}) {
             EXPECT_EQ(check.good, check.halfEdges) << c.name;
             EXPECT_TRUE(check.closed) << c.name;
@@ -169,14 +171,34 @@ TEST(MeshCheck, TextAndJsonLinesHoldEveryField) {
     EXPECT_EQ(MeshCheckJson(check),
               "{\"path\":\"a b.zel\",\"vertices\":4,\"faces\":1,\"halfEdges\":3,\"good\":0,"
               "\"boundary\":3,\"nonManifold\":0,\"degenerate\":0,\"inconsistent\":0,"
-              "\"components\":1,\"genus\":null}");
+              "\"components\":1,\"genus\":null,\"warning\":null}");
 
     check = CheckData(fixtures::Torus(8, 6));
     check.path = "t\n.zel";
     EXPECT_EQ(MeshCheckText(check),
               "t?.zel: 48 vertices, 96 faces, 288 half-edges: 288 good, 0 boundary, "
               "0 non-manifold, 0 degenerate, 0 inconsistent; components 1, genus 1");
-    EXPECT_NE(MeshCheckJson(check).find(",\"components\":1,\"genus\":1}"), std::string::npos);
+    EXPECT_NE(MeshCheckJson(check).find(",\"components\":1,\"genus\":1,"), std::string::npos);
+
+    // data a file holds after its declared elements is named at the end of both lines
+    check.warning = "line 9: holds more than the 1 faces its header declares; the rest is not read";
+    EXPECT_NE(MeshCheckText(check).find("genus 1; Warning: line 9: holds more than the 1 faces"),
+              std::string::npos);
+    EXPECT_NE(MeshCheckJson(check).find(",\"warning\":\"line 9: holds more than the 1 faces"),
+              std::string::npos);
+}
+
+TEST(MeshCheck, DataAfterTheDeclaredElementsIsReadPastWithAWarning) {
+    TempDirectory dir;
+    const std::string path = dir.File("prim.off");
+    ASSERT_TRUE(WriteFileBytes(path, "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n3 0 2 1\n"));
+    Mesh mesh;
+    MeshCheck check;
+    std::string message;
+    ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &check, &message)) << message;
+    EXPECT_EQ(check.faces, 1);
+    EXPECT_EQ(check.warning,
+              "line 7: holds more than the 1 faces its header declares; the rest is not read");
 }
 
 TEST(MeshCheck, JsonStringsEscapeWhatJsonCannotHoldAndKeepTheBytes) {
@@ -205,7 +227,8 @@ TEST(MeshCheck, UnreadableFilesGiveOneErrorLineNamingTheFile) {
         Mesh mesh;
         MeshCheck check;
         std::string message;
-        EXPECT_FALSE(MeshCheckFile(path, true, &mesh, &check, &message)) << name;
+        EXPECT_FALSE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &check, &message))
+            << name;
         EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
         EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
@@ -221,7 +244,7 @@ TEST(MeshCheck, LargeFilesBuildInStoragePreparedWhileTheyAreRead) {
     ASSERT_TRUE(ZelMeshWrite(torus, path, &message)) << message;
     Mesh mesh;
     MeshCheck check;
-    ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
+    ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &check, &message)) << message;
     const MeshCheck fromArrays = CheckData(torus);
     EXPECT_EQ(MeshCheckText(check), path + MeshCheckText(fromArrays));
     EXPECT_EQ(check.genus, 1);
@@ -231,7 +254,7 @@ TEST(MeshCheck, LargeFilesBuildInStoragePreparedWhileTheyAreRead) {
     const std::string cut = dir.File("cut.zel");
     ASSERT_TRUE(WriteFileBytes(cut, text.substr(0, text.size() / 2)));
     Mesh other;
-    EXPECT_FALSE(MeshCheckFile(cut, true, &other, &check, &message));
+    EXPECT_FALSE(MeshCheckFile(cut, MeshWeld::kFormatDefault, &other, &check, &message));
     EXPECT_NE(message.find("file ends before"), std::string::npos) << message;
 }
 
@@ -243,7 +266,7 @@ TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
     Mesh other;
     MeshCheck check;
     std::string message;
-    ASSERT_TRUE(MeshCheckFile(path, true, &mesh, &check, &message)) << message;
+    ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kFormatDefault, &mesh, &check, &message)) << message;
     EXPECT_EQ(check.vertices, 8);
     EXPECT_EQ(check.faces, 12);
     EXPECT_EQ(check.good, 36);
@@ -251,7 +274,7 @@ TEST(MeshCheck, OtherFormatsAreReadInMemoryWeldedUnlessAskedNot) {
     EXPECT_TRUE(check.closed);
     EXPECT_EQ(check.genus, 0);
 
-    ASSERT_TRUE(MeshCheckFile(path, false, &other, &check, &message)) << message;
+    ASSERT_TRUE(MeshCheckFile(path, MeshWeld::kNoWeld, &other, &check, &message)) << message;
     EXPECT_EQ(check.vertices, 36);
     EXPECT_EQ(check.boundary, 36);
     EXPECT_EQ(check.components, 12);

@@ -21,7 +21,7 @@ std::string EdgeReport(const ZelMesh& read) {
     return captured.Text();
 }
 
-bool Convert(const std::string& input, const std::string& output, bool weld) {
+bool Convert(const std::string& input, const std::string& output, MeshWeld weld) {
     ConvertSummary summary;
     std::string message;
     const bool ok = ConvertFile(input, output, weld, &summary, &message);
@@ -34,7 +34,7 @@ bool Convert(const std::string& input, const std::string& output, bool weld) {
 TEST(ConvertedMesh, StlCubeGivesThirtySixGoodEdgesInTheViewersReport) {
     TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
-    ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), true));
+    ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), MeshWeld::kFormatDefault));
     ZelMesh read;
     ASSERT_TRUE(ZelMeshRead(dir.File("cube.zel").c_str(), &read));
     const std::string report = EdgeReport(read);
@@ -46,7 +46,7 @@ TEST(ConvertedMesh, StlCubeGivesThirtySixGoodEdgesInTheViewersReport) {
 TEST(ConvertedMesh, UnweldedStlCubeReportsEveryEdgeAsBoundary) {
     TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
-    ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), false));
+    ASSERT_TRUE(Convert(dir.File("cube.stl"), dir.File("cube.zel"), MeshWeld::kNoWeld));
     ZelMesh read;
     ASSERT_TRUE(ZelMeshRead(dir.File("cube.zel").c_str(), &read));
     const std::string report = EdgeReport(read);
@@ -88,7 +88,7 @@ TEST(ConvertedMesh, ZelThroughObjAndBackGivesTheSameMesh) {
             << source.indices[i + 2] + 1 << '\n';
     }
     ASSERT_TRUE(WriteFileBytes(dir.File("mesh.obj"), obj.str()));
-    ASSERT_TRUE(Convert(dir.File("mesh.obj"), dir.File("back.zel"), true));
+    ASSERT_TRUE(Convert(dir.File("mesh.obj"), dir.File("back.zel"), MeshWeld::kFormatDefault));
 
     ZelMesh back;
     ASSERT_TRUE(ZelMeshRead(dir.File("back.zel").c_str(), &back));

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr const char* kProgram = ZELCONVERT_PATH;
-constexpr const char* kUsage = "usage: zelconvert [--no-weld] INPUT OUTPUT.zel\n";
+constexpr const char* kUsage = "usage: zelconvert [--weld | --no-weld] INPUT OUTPUT.zel\n";
 
 int CountLines(const std::string& text) {
     int lines = 0;
@@ -34,8 +34,8 @@ TEST(ConvertProgram, WrongArgumentCountsPrintUsageWithStatusTwo) {
 
 TEST(ConvertProgram, UnknownOptionIsNamedWithStatusTwo) {
     std::string error;
-    EXPECT_EQ(RunProgram({kProgram, "--weld", "in.stl", "out.zel"}, &error), 2);
-    EXPECT_NE(error.find("\"--weld\""), std::string::npos) << error;
+    EXPECT_EQ(RunProgram({kProgram, "--weld-all", "in.stl", "out.zel"}, &error), 2);
+    EXPECT_NE(error.find("\"--weld-all\""), std::string::npos) << error;
     EXPECT_EQ(CountLines(error), 1);
 }
 
@@ -116,6 +116,24 @@ TEST(ConvertProgram, OffWithCommentsBetweenBlocksKeepsEveryFace) {
     EXPECT_EQ(RunProgram({kProgram, dir.File("commented.off"), dir.File("out.zel")}, &error), 0);
     EXPECT_EQ(error,
               "OFF: 1 mesh, 3 polygons read, 3 triangles written, 0 points and lines dropped, 4 "
-              "vertices welded to 4\n");
+              "vertices (not welded)\n");
     EXPECT_EQ(ReadFileBytes(dir.File("out.zel")).compare(0, 8, "ZEL\n4 3\n"), 0);
+}
+
+TEST(ConvertProgram, WeldingFollowsTheFormatUnlessAskedAndLeftOverDataIsWarnedOf) {
+    TempDirectory dir;
+    // the square as two triangles with their own corners, one line more than declared
+    const std::string off =
+        "OFF\n6 2 0\n0 0 0\n1 0 0\n1 1 0\n0 0 0\n1 1 0\n0 1 0\n3 0 1 2\n3 3 4 5\n3 0 2 5\n";
+    ASSERT_TRUE(WriteFileBytes(dir.File("seam.off"), off));
+    std::string error;
+    EXPECT_EQ(RunProgram({kProgram, dir.File("seam.off"), dir.File("out.zel")}, &error), 0);
+    EXPECT_EQ(error, "Warning: \"" + dir.File("seam.off") +
+                         "\" line 11: holds more than the 2 faces its header declares; the rest "
+                         "is not read\nOFF: 1 mesh, 2 polygons read, 2 triangles written, 0 points "
+                         "and lines dropped, 6 vertices (not welded)\n");
+    EXPECT_EQ(RunProgram({kProgram, "--weld", dir.File("seam.off"), dir.File("out.zel")}, &error),
+              0);
+    EXPECT_NE(error.find("6 vertices welded to 4\n"), std::string::npos) << error;
+    EXPECT_EQ(ReadFileBytes(dir.File("out.zel")).compare(0, 8, "ZEL\n4 2\n"), 0);
 }

@@ -136,20 +136,30 @@ std::string CubeAsciiPly() {
     return text.str();
 }
 
-std::string CubeBinaryPly() {
+std::string CubeBinaryPly(bool bigEndian) {
     const ZelMesh cube = CubeMesh();
     const std::vector<int> quads = CubeQuads();
-    std::string bytes =
-        "ply\nformat binary_little_endian 1.0\nelement vertex 8\nproperty float x\n"
-        "property float y\nproperty float z\nelement face 6\n"
-        "property list uchar int vertex_indices\nend_header\n";
+    std::string bytes = std::string("ply\nformat ") +
+                        (bigEndian ? "binary_big_endian" : "binary_little_endian") +
+                        " 1.0\nelement vertex 8\nproperty float x\n"
+                        "property float y\nproperty float z\nelement face 6\n"
+                        "property list uchar int vertex_indices\nend_header\n";
+    // each value's bytes, reversed for the other byte order
+    const auto append = [&bytes, bigEndian](const void* value, size_t size) {
+        const char* raw = static_cast<const char*>(value);
+        for (size_t i = 0; i < size; ++i) {
+            bytes += raw[bigEndian ? size - 1 - i : i];
+        }
+    };
     for (float coordinate : cube.coordinates) {
-        AppendRaw<float>(coordinate, &bytes);
+        append(&coordinate, sizeof coordinate);
     }
     for (int q = 0; q < 6; ++q) {
-        AppendRaw<uint8_t>(4, &bytes);
+        const uint8_t four = 4;
+        append(&four, 1);
         for (int c = 0; c < 4; ++c) {
-            AppendRaw<int32_t>(quads[4 * q + c], &bytes);
+            const int32_t corner = quads[4 * q + c];
+            append(&corner, sizeof corner);
         }
     }
     return bytes;

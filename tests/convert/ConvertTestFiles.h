@@ -33,8 +33,8 @@ std::string CubeObjWithSeams();
 // The cube's quads as an ASCII PLY.
 std::string CubeAsciiPly();
 
-// The cube's quads as a little-endian binary PLY.
-std::string CubeBinaryPly();
+// The cube's quads as a binary PLY, little-endian unless asked.
+std::string CubeBinaryPly(bool bigEndian = false);
 
 // The cube's quads as an OFF file.
 std::string CubeOff();

@@ -20,7 +20,7 @@ struct Imported {
 };
 
 Imported ImportFile(const TempDirectory& dir, const std::string& name, const std::string& bytes,
-                    bool weld = true) {
+                    MeshWeld weld = MeshWeld::kFormatDefault) {
     Imported result;
     if (!WriteFileBytes(dir.File(name), bytes)) {
         result.message = "test could not write its input";
@@ -152,7 +152,7 @@ TEST(ConvertFormats, ColladaQuadIsTriangulatedAndMovedByItsNode) {
 
 TEST(ConvertWeldOption, NoWeldKeepsTheImportersVertices) {
     TempDirectory dir;
-    const Imported imported = ImportFile(dir, "cube.stl", CubeBinaryStl(), false);
+    const Imported imported = ImportFile(dir, "cube.stl", CubeBinaryStl(), MeshWeld::kNoWeld);
     ASSERT_TRUE(imported.ok) << imported.message;
     EXPECT_EQ(ZelMeshVertexCount(imported.mesh), 36);
     EXPECT_EQ(imported.summary.verticesBefore, 36);
@@ -203,10 +203,10 @@ TEST(ConvertErrors, UnreadableInputsAreNamed) {
     ZelMesh mesh;
     ConvertSummary summary;
     std::string message;
-    EXPECT_FALSE(ConvertImport(dir.File("absent.stl"), true, &mesh, &summary, &message));
-    EXPECT_NE(message.find("cannot read \"" + dir.File("absent.stl") + "\""), std::string::npos)
-        << message;
-    EXPECT_FALSE(ConvertImport(dir.Path(), true, &mesh, &summary, &message));
+    EXPECT_FALSE(ConvertImport(dir.File("absent.stl"), MeshWeld::kWeld, &mesh, &summary, &message));
+    EXPECT_EQ(message,
+              "Error: file could not be opened for reading \"" + dir.File("absent.stl") + "\"");
+    EXPECT_FALSE(ConvertImport(dir.Path(), MeshWeld::kWeld, &mesh, &summary, &message));
     EXPECT_NE(message.find("directory"), std::string::npos) << message;
 }
 
@@ -218,11 +218,13 @@ TEST(ConvertErrors, RejectedFormatGivesTheImportersMessageOnOneLine) {
     EXPECT_EQ(imported.message.find('\n'), std::string::npos);
 }
 
-TEST(ConvertErrors, FileWithoutTrianglesIsRefused) {
+TEST(ConvertFormats, FileWithoutTrianglesIsAMeshWithoutFaces) {
     TempDirectory dir;
     const Imported imported = ImportFile(dir, "lines.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n");
-    EXPECT_FALSE(imported.ok);
-    EXPECT_NE(imported.message.find("no triangles"), std::string::npos) << imported.message;
+    ASSERT_TRUE(imported.ok) << imported.message;
+    EXPECT_EQ(ZelMeshVertexCount(imported.mesh), 3);
+    EXPECT_EQ(ZelMeshFaceCount(imported.mesh), 0);
+    EXPECT_EQ(imported.summary.droppedElements, 1);
 }
 
 TEST(ConvertErrors, CornerOutsideTheVerticesIsRefusedNotWritten) {
@@ -258,14 +260,15 @@ TEST(ConvertErrors, PositionThatIsNotANumberIsRefused) {
 TEST(ConvertErrors, FailedConversionLeavesTheOldOutputAlone) {
     TempDirectory dir;
     ASSERT_TRUE(WriteFileBytes(dir.File("out.zel"), "old content"));
-    ASSERT_TRUE(WriteFileBytes(dir.File("lines.obj"), "v 0 0 0\nv 1 0 0\nl 1 2\n"));
+    ASSERT_TRUE(WriteFileBytes(dir.File("short.obj"), "v 0 0 0\nv 1 0 0\nf 1 2 3\n"));
     ConvertSummary summary;
     std::string message;
-    EXPECT_FALSE(ConvertFile(dir.File("lines.obj"), dir.File("out.zel"), true, &summary, &message));
+    EXPECT_FALSE(ConvertFile(dir.File("short.obj"), dir.File("out.zel"), MeshWeld::kFormatDefault,
+                             &summary, &message));
     EXPECT_EQ(ReadFileBytes(dir.File("out.zel")), "old content");
 
     ASSERT_TRUE(WriteFileBytes(dir.File("cube.stl"), CubeBinaryStl()));
-    EXPECT_FALSE(
-        ConvertFile(dir.File("cube.stl"), dir.File("no/such/dir.zel"), true, &summary, &message));
+    EXPECT_FALSE(ConvertFile(dir.File("cube.stl"), dir.File("no/such/dir.zel"),
+                             MeshWeld::kFormatDefault, &summary, &message));
     EXPECT_NE(message.find("cannot write"), std::string::npos) << message;
 }

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <tuple>
 
+#include "app/MeshArrays.h"
 #include "app/MeshReader.h"
 #include "app/ZelMesh.h"
-#include "convert/Weld.h"
 #include "tests/convert/ConvertTestFiles.h"
 #include "tests/support/CerrCapture.h"
 #include "tests/support/EdgeCountsDirect.h"

@@ -33,6 +33,15 @@ for program in "${programs[@]}"; do
     # Without a file the viewer prints its usage and ends before opening a window.
     output="$("$prefix/bin/zelviewer" 2>&1)" || fail "zelviewer usage ended with $?"
     grep -q "I need the name of a ZEL model" <<<"$output" || fail "zelviewer usage: $output"
+    # A broken glTF file is refused by the importer, which the installed viewer loads from its
+    # module, before any window opens.
+    printf '{"asset": {"version": "2.0"}, "meshes": [{"primitives": [{"attributes": {"POSITION": 5}}]}]}' \
+      >"$prefix/broken.gltf"
+    status=0
+    output="$("$prefix/bin/zelviewer" -file "$prefix/broken.gltf" 2>&1)" || status=$?
+    [ "$status" = 2 ] || fail "zelviewer on a broken glTF ended with $status: $output"
+    grep -q "cannot import" <<<"$output" && ! grep -q "could not be loaded" <<<"$output" ||
+      fail "zelviewer on a broken glTF: $output"
     ;;
   zelconvert)
     printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$prefix/triangle.obj"
