@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +132,14 @@ void CheckExpansionLines(CheckExpansion& expansion, const std::string& name, std
     while (std::getline(stream, line)) {
         ++number;
         if (CheckLineBlank(line)) {
+            continue;
+        }
+        if (line.size() >= PATH_MAX) {
+            // The system refuses such a path whole; saying so here names the list and the line.
+            CheckExpansionAside(
+                expansion,
+                {"", "Error: line " + std::to_string(number) + " of file list " + name + " is " +
+                         std::to_string(line.size()) + " bytes long, longer than any path can be"});
             continue;
         }
         if (line.find('\0') != std::string::npos) {
