@@ -1,5 +1,5 @@
-// What zelcheck makes of its inputs: directory walks, file lists, shards, and the totals and
-// progress line of a run.
+// What zelcheck makes of its inputs: directory walks, file lists and shards; the known formats
+// and the progress text.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +11,6 @@
 #include "check/CheckFormat.h"
 #include "check/CheckInput.h"
 #include "check/CheckProgress.h"
-#include "check/CheckRun.h"
 #include "check/CheckShard.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDirectory.h"
@@ -180,53 +179,11 @@ TEST(CheckFormat, KnowsOwnAndImporterExtensionsInAnyCase) {
     }
 }
 
-TEST(CheckSummary, TextAndJsonGiveEveryFieldAndTheRate) {
-    CheckSummary summary;
-    summary.checked = 3;
-    summary.clean = 2;
-    summary.defective = 1;
-    summary.refused = 4;
-    summary.skipped = 5;
-    summary.faces = 3000;
-    summary.seconds = 0.25;
-    EXPECT_EQ(
-        CheckSummaryText(summary),
-        "summary: 3 files checked (2 clean, 1 defective), 4 refused, 5 skipped; 3000 faces in "
-        "0.250 s, 12000 faces per second");
-    EXPECT_EQ(CheckSummaryJson(summary),
-              "{\"summary\":true,\"checked\":3,\"clean\":2,\"defective\":1,\"refused\":4,"
-              "\"skipped\":5,\"faces\":3000,\"seconds\":0.250,\"facesPerSecond\":12000}");
-    summary.seconds = 0.0;
-    EXPECT_EQ(CheckSummaryFacesPerSecond(summary), 0);
-}
-
-TEST(CheckProgress, LineIsRedrawnInPlaceAndErasedOnlyWhenShown) {
+TEST(CheckProgress, TextGivesFilesRateAndTimeLeft) {
     EXPECT_EQ(CheckProgressText(0, 10, 0, 0.0),
               "zelcheck: 0 of 10 files, 0 faces/s, time left unknown");
     EXPECT_EQ(CheckProgressText(100, 10000, 2500000, 2.0),
               "zelcheck: 100 of 10000 files, 1.2M faces/s, 3:18 left");
     EXPECT_EQ(CheckProgressText(1, 3601, 1500, 1.0),
               "zelcheck: 1 of 3601 files, 1.5k faces/s, 1:00:00 left");
-
-    const std::string torus = std::string(ZEL_EXAMPLES_DIR) + "/torus.zel";
-    for (bool shown : {false, true}) {
-        CheckOptions options;
-        options.progress = shown;
-        options.progressDelaySeconds = 0.0;
-        std::ostringstream out;
-        std::ostringstream err;
-        EXPECT_EQ(CheckRunFiles({torus, torus, torus}, options, out, err), kCheckClean);
-        if (!shown) {
-            EXPECT_EQ(err.str(), "");
-            continue;
-        }
-        // drawn at once with no delay, from the start of the line, and erased at the end
-        const std::string text = err.str();
-        EXPECT_EQ(text.rfind("\rzelcheck: ", 0), 0u) << text;
-        EXPECT_NE(text.find(" of 3 files, "), std::string::npos) << text;
-        const std::string erase = "\r\033[K";
-        ASSERT_GE(text.size(), erase.size());
-        EXPECT_EQ(text.substr(text.size() - erase.size()), erase);
-        EXPECT_EQ(text.find('\n'), std::string::npos);
-    }
 }
