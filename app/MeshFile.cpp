@@ -59,7 +59,19 @@ bool IsOffWord(std::string_view word) {
     return false;
 }
 
-MeshFileFormat FormatOfExtension(const std::string& path) {
+// The size of a regular file; kUnknownFileSize for anything else.
+std::uint64_t RegularFileSize(const char* path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return kUnknownFileSize;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? kUnknownFileSize : static_cast<std::uint64_t>(size);
+}
+
+}  // namespace
+
+MeshFileFormat MeshFileFormatOfExtension(const std::string& path) {
     const std::size_t dot = path.find_last_of("./");
     if (dot == std::string::npos || path[dot] != '.') {
         return MeshFileFormat::kNone;
@@ -81,18 +93,6 @@ MeshFileFormat FormatOfExtension(const std::string& path) {
     return MeshFileFormat::kNone;
 }
 
-// The size of a regular file; kUnknownFileSize for anything else.
-std::uint64_t RegularFileSize(const char* path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return kUnknownFileSize;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    return error ? kUnknownFileSize : static_cast<std::uint64_t>(size);
-}
-
-}  // namespace
-
 MeshFileFormat MeshFileFormatOf(std::string_view head, std::uint64_t fileSize,
                                 const std::string& path) {
     const std::string_view word = FirstWord(head, false);
@@ -108,7 +108,7 @@ MeshFileFormat MeshFileFormatOf(std::string_view head, std::uint64_t fileSize,
     if (IsOffWord(FirstWord(head, true))) {
         return MeshFileFormat::kOff;
     }
-    return FormatOfExtension(path);
+    return MeshFileFormatOfExtension(path);
 }
 
 bool MeshFileFormatWelds(MeshFileFormat format) {

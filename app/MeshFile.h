@@ -58,6 +58,9 @@ enum class MeshFileResult { kRead, kRefused, kOtherFormat };
 MeshFileFormat MeshFileFormatOf(std::string_view head, std::uint64_t fileSize,
                                 const std::string& path);
 
+// The native format a path's extension names (any letter case); kNone for any other.
+MeshFileFormat MeshFileFormatOfExtension(const std::string& path);
+
 // Reads a file of any native format into content, welded as the options say. kRefused after a
 // one-line "Error: " message on messages; kOtherFormat, with nothing printed, for a file of no
 // native format (the importer's to read).

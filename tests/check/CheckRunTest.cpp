@@ -14,7 +14,9 @@
 namespace {
 
 constexpr const char* kProgram = ZELCHECK_PATH;
-constexpr const char* kUsage = "usage: zelcheck [--json] [--weld | --no-weld] [-j N] FILE...\n";
+constexpr const char* kUsage =
+    "usage: zelcheck [--json] [--weld | --no-weld] [-j N] [--summary] [--shard K/N] "
+    "[--files-from LIST] [PATH...]\n";
 
 std::string Example(const std::string& name) {
     return std::string(ZEL_EXAMPLES_DIR) + "/" + name;
