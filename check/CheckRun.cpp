@@ -5,7 +5,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <new>
 #include <ostream>
+#include <system_error>
 #include <thread>
 
 #include "check/MeshCheck.h"
@@ -52,8 +54,17 @@ int CheckRunFiles(const std::vector<std::string>& paths, const CheckOptions& opt
     };
     std::vector<std::thread> workers;
     const std::size_t workerCount = std::min(jobs, paths.size());
-    for (std::size_t w = 0; w < workerCount; ++w) {
-        workers.emplace_back(work);
+    // A thread that cannot be started (no memory for its stack or its place in the list) leaves
+    // the work to the others; with none at all, this thread does it before printing.
+    try {
+        for (std::size_t w = 0; w < workerCount; ++w) {
+            workers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    if (workers.empty()) {
+        work();
     }
 
     // The calling thread prints each file's line as soon as it and all before it are done.

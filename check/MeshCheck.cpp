@@ -7,13 +7,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/MeshReader.h"
 #include "convert/Converter.h"
 #include "mesh/Mesh.h"
+#include "mesh/MeshMemory.h"
 
 namespace {
 
@@ -156,16 +160,21 @@ void CountSets(std::uint32_t* twins, std::size_t halfEdgeCount, std::size_t face
 
 // MeshCheckBuild with room for one number per half-edge (new when null) that matching and the
 // topology pass may overwrite.
-void BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+bool BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                std::uint32_t* work, Mesh* mesh, MeshCheck* check) {
     // The viewer's construction and matching; marks and geometry change no count.
-    mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
+    if (!mesh->CreateElements(coordinates, indices, vertexCount, faceCount)) {
+        return false;
+    }
     std::vector<std::uint32_t> ownWork;
     if (work == nullptr) {
         ownWork.resize(mesh->halfEdges.size());
         work = ownWork.data();
     }
     mesh->MatchEdgesWithoutReport(work, indices);
+    if (mesh->outOfMemory) {
+        return false;
+    }
     const EdgeCounts& counts = mesh->edgeCounts;
     check->vertices = vertexCount;
     check->faces = faceCount;
@@ -181,7 +190,7 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
               &fans);
     check->genus = 0;
     if (!check->closed) {
-        return;
+        return true;
     }
     // Euler characteristic of the surface, vertices counted by fans; every component is a
     // closed orientable surface with characteristic 2 - 2 g.
@@ -189,12 +198,23 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
     const long long twiceGenus = 2LL * check->components - euler;
     assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
     check->genus = static_cast<int>(twiceGenus / 2);
+    return true;
 }
 
-}  // namespace
+// The refusal of a mesh that needs more memory than the process can have, or "".
+std::string Shortfall(int vertexCount, int faceCount, MeshMemoryUse use) {
+    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, MeshMemoryHeld());
+    const MeshMemoryAmount ceiling = MeshMemoryCeilingOfProcess();
+    return MeshMemoryFits(need, ceiling) ? std::string() : MeshMemoryShortfallText(need, ceiling);
+}
 
-bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
-                   std::string* message) {
+std::string OutOfMemoryError(const std::string& path) {
+    return "Error: \"" + path + "\": not enough memory to build the mesh";
+}
+
+// MeshCheckFile without the guard against standard containers that find no memory.
+bool CheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+               std::string* message) {
     if (IsZelPath(path)) {
         // The reader writes its message to the stream it is given; it names the file itself
         // except for a wrong header.
@@ -208,17 +228,32 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
         ElementArenaPool pool;
         std::thread preparing;
         const std::uintmax_t fileSize = RegularFileSize(path);
-        auto prepare = [&pool, &preparing, fileSize](int vertices, int faces) {
-            if (WorthPreparing(vertices, faces, fileSize)) {
+        // A mesh that cannot fit is known from the header's counts: nothing is prepared for it,
+        // and it is refused once the reader is done.
+        std::string shortfall;
+        auto prepare = [&pool, &preparing, &shortfall, fileSize](int vertices, int faces) {
+            shortfall = Shortfall(vertices, faces, MeshMemoryUse::kCheck);
+            if (!shortfall.empty() || !WorthPreparing(vertices, faces, fileSize)) {
+                return;
+            }
+            // without a thread to spare, building maps its storage itself
+            try {
                 preparing = std::thread([&pool, vertices, faces] {
                     ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertices, faces));
                 });
+            } catch (const std::system_error&) {
             }
         };
         const bool read = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount,
                                        &faceCount, messages, kMeshReadBlockSize, prepare);
         if (preparing.joinable()) {
             preparing.join();
+        }
+        const std::unique_ptr<float[]> coordinateArray(coordinates);
+        const std::unique_ptr<int[]> indexArray(indices);
+        if (!shortfall.empty()) {
+            *message = "Error: \"" + path + "\": " + shortfall;
+            return false;
         }
         if (!read) {
             *message = ErrorNamingFile(path, messages.str());
@@ -228,11 +263,13 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
         // The indices are not read once the elements exist and hold one number per half-edge (an
         // unsigned view of an int may alias it), so matching and the topology pass work in them
         // rather than in fresh pages.
-        BuildInto(coordinates, indices, vertexCount, faceCount,
-                  reinterpret_cast<std::uint32_t*>(indices), mesh, check);
+        const bool built = BuildInto(coordinates, indices, vertexCount, faceCount,
+                                     reinterpret_cast<std::uint32_t*>(indices), mesh, check);
         ElementArenaPoolAdopt(nullptr);
-        delete[] coordinates;
-        delete[] indices;
+        if (!built) {
+            *message = OutOfMemoryError(path);
+            return false;
+        }
     } else {
         ZelMesh arrays;
         ConvertSummary summary;
@@ -241,17 +278,41 @@ bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* ch
             *message = ErrorNamingFile(path, text);
             return false;
         }
-        BuildInto(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
-                  ZelMeshFaceCount(arrays), reinterpret_cast<std::uint32_t*>(arrays.indices.data()),
-                  mesh, check);
+        const std::string shortfall = Shortfall(
+            ZelMeshVertexCount(arrays), ZelMeshFaceCount(arrays), MeshMemoryUse::kCheckArraysHeld);
+        if (!shortfall.empty()) {
+            *message = "Error: \"" + path + "\": " + shortfall;
+            return false;
+        }
+        if (!BuildInto(arrays.coordinates.data(), arrays.indices.data(), ZelMeshVertexCount(arrays),
+                       ZelMeshFaceCount(arrays),
+                       reinterpret_cast<std::uint32_t*>(arrays.indices.data()), mesh, check)) {
+            *message = OutOfMemoryError(path);
+            return false;
+        }
     }
     check->path = path;
     return true;
 }
 
-void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+}  // namespace
+
+bool MeshCheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
+                   std::string* message) {
+    // The standard containers on the way (the reader's messages, the converter's arrays, the
+    // topology pass's sets) throw when memory runs out; that file is then reported like any
+    // other that cannot be checked.
+    try {
+        return CheckFile(path, weld, mesh, check, message);
+    } catch (const std::bad_alloc&) {
+        *message = OutOfMemoryError(path);
+        return false;
+    }
+}
+
+bool MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check) {
-    BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
+    return BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
 }
 
 bool MeshCheckClean(const MeshCheck& check) {
