@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     int high = 1 << 30;
     while (high - low > 1) {
         const int middle = low + (high - low) / 2;
-        const MeshMemoryAmount need = MeshMemoryNeed(middle / 2, middle, MeshMemoryUse::kView, held);
+        const MeshMemoryAmount need =
+            MeshMemoryNeed(middle / 2, middle, MeshMemoryUse::kView, held);
         (need.resident <= budget ? low : high) = middle;
     }
     std::printf("largest viewer mesh in %.3f GB: %d faces, %d vertices\n", budget / 1e9, low,

@@ -22,7 +22,8 @@ int swapsSeen = 0;
 }  // namespace
 
 extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable) {
-    static SwapFunction realSwap = reinterpret_cast<SwapFunction>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    static SwapFunction realSwap =
+        reinterpret_cast<SwapFunction>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
     realSwap(display, drawable);
     static const int swapsLogged = [] {
         const char* limit = std::getenv("ZEL_SWAP_LOG_LIMIT");
