@@ -201,6 +201,17 @@ bool BuildInto(const float* coordinates, const int* indices, int vertexCount, in
     return true;
 }
 
+// Joins the thread that prepares the storage before the pool it fills goes.
+struct PreparingJoin {
+    std::thread& thread;
+    void Join() const {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    ~PreparingJoin() { Join(); }
+};
+
 // The refusal of a mesh that needs more memory than the process can have, or "".
 std::string Shortfall(int vertexCount, int faceCount, MeshMemoryUse use) {
     const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, MeshMemoryHeld());
@@ -227,6 +238,8 @@ bool CheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
         // so building finds it ready.
         ElementArenaPool pool;
         std::thread preparing;
+        // joined however the read ends, also when memory runs out in it
+        const PreparingJoin join{preparing};
         const std::uintmax_t fileSize = RegularFileSize(path);
         // A mesh that cannot fit is known from the header's counts: nothing is prepared for it,
         // and it is refused once the reader is done.
@@ -246,9 +259,7 @@ bool CheckFile(const std::string& path, bool weld, Mesh* mesh, MeshCheck* check,
         };
         const bool read = ReadMeshFile(path.c_str(), &coordinates, &indices, &vertexCount,
                                        &faceCount, messages, kMeshReadBlockSize, prepare);
-        if (preparing.joinable()) {
-            preparing.join();
-        }
+        join.Join();
         const std::unique_ptr<float[]> coordinateArray(coordinates);
         const std::unique_ptr<int[]> indexArray(indices);
         if (!shortfall.empty()) {
