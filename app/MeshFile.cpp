@@ -224,9 +224,6 @@ MeshFileResult MeshFileRead(const char* path, const MeshFileOptions& options,
                  << std::endl;
         return MeshFileResult::kRefused;
     }
-    if (weld && options.countsRead) {
-        options.countsRead(result.vertexCount, result.faceCount);
-    }
     *content = std::move(result);
     return MeshFileResult::kRead;
 }

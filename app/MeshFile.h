@@ -26,11 +26,12 @@ struct MeshFileOptions {
     MeshWeld weld = MeshWeld::kFormatDefault;
     // Bytes taken from the file at a time.
     std::size_t blockSize = kMeshReadBlockSize;
-    // Called with the vertex and face counts as soon as they are known, before the arrays are
-    // filled, so a caller can prepare for the mesh meanwhile: from the header for ZEL, OFF, PLY
-    // and unwelded binary STL (the face count is then the polygons declared, the triangles when
-    // every polygon is one), after reading for OBJ, ASCII STL and anything welded. The file may
-    // still be refused afterwards.
+    // Called with the counts a header declares, before the arrays are filled, so a caller can
+    // prepare for the mesh or refuse it meanwhile: ZEL, OFF, PLY and unwelded binary STL (the
+    // face count is then the polygons declared, the triangles when every polygon is one). Not
+    // called where the counts are known only once the data is read (OBJ, ASCII STL, anything
+    // welded, the importer's formats): the content's counts tell them then. The file may still
+    // be refused afterwards.
     std::function<void(int, int)> countsRead;
 };
 

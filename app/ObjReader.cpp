@@ -178,8 +178,5 @@ bool ObjRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
                                       " is beyond the file's " +
                                       std::to_string(arrays.vertexCount) + " vertices");
     }
-    if (source.countsRead != nullptr) {
-        (*source.countsRead)(arrays.vertexCount, arrays.triangleCount);
-    }
     return true;
 }

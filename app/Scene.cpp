@@ -2,6 +2,9 @@
 
 #include <GL/glut.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 Viewer theViewer;
 Mesh* theMesh = nullptr;
 
@@ -23,6 +26,23 @@ constexpr float kFarFactor = 10.0f;
 constexpr float kMarginFactor = 0.1f;
 // Margin round a mesh whose vertices all lie on one point, which has no size to take one from.
 constexpr float kPointMargin = 1.0f;
+
+// Exit status when the mesh cannot be shown, as when it cannot be loaded.
+constexpr int kExitNotShown = 2;
+
+// Whether the driver has reported running out of memory; takes every pending error.
+bool SceneDriverOutOfMemory() {
+    constexpr int kMostErrorFlags = 16;
+    bool outOfMemory = false;
+    for (int k = 0; k < kMostErrorFlags; ++k) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) {
+            break;
+        }
+        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    }
+    return outOfMemory;
+}
 
 }  // namespace
 
@@ -107,6 +127,13 @@ void DrawScene() {
 void DisplayFunc() {
     theViewer.BeginFrame();
     DrawScene();
+    // The mesh answers a driver that runs out of memory for its lists or slices by sending its
+    // faces as they stand; if even that frame could not be drawn whole, there is no memory to
+    // show the mesh, and a partial picture is not shown.
+    if (SceneDriverOutOfMemory()) {
+        std::fputs("Error: the OpenGL driver ran out of memory drawing the mesh\n", stderr);
+        std::exit(kExitNotShown);
+    }
     theViewer.EndFrame();
     glutPostRedisplay();
 }

@@ -147,9 +147,6 @@ bool StlReadAscii(FormatSource& source, MeshArrays& arrays, MeshFileContent& con
         return FormatFail(source, "ends before \"endsolid\"");
     }
     content.polygonsRead = facets;
-    if (source.countsRead != nullptr) {
-        (*source.countsRead)(arrays.vertexCount, arrays.triangleCount);
-    }
     return true;
 }
 

@@ -1,16 +1,18 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cassert>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/ZelMesh.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -32,25 +34,68 @@ void ZelWriterAppendInt(int value, std::string* text) {
     text->append(buffer, result.ptr);
 }
 
-bool ZelWriterFail(const std::string& path, int error, std::string* message) {
-    *message = "Error: cannot write \"" + path + "\": " + std::strerror(error);
+// Text is written out in blocks of about this size, so writing holds one block however large the
+// mesh is.
+constexpr size_t kWriteBlockBytes = size_t(1) << 20;
+
+bool ZelWriterFail(const std::string& path, const std::string& reason, std::string* message) {
+    *message = "Error: cannot write \"" + path + "\": " + reason;
     return false;
 }
 
-// Writes all bytes, going on after partial writes and interrupted calls.
-bool ZelWriterWriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+// Creates a new file of a name not in use beside path, for writing; null (errno set) on failure.
+std::FILE* ZelWriterCreateTemporary(const std::string& path, std::string* temporaryPath) {
+    constexpr int kAttempts = 100;
+    unsigned long long tag = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < kAttempts; ++attempt, tag = tag * 6364136223846793005ULL + 1) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%06llx", (tag >> 20) & 0xffffffULL);
+        *temporaryPath = path + suffix;
+        // "x": fails when the name exists, so no other file is ever overwritten
+        errno = 0;
+        if (std::FILE* file = std::fopen(temporaryPath->c_str(), "wbx")) {
+            return file;
+        }
+        if (errno != EEXIST) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// Writes the mesh's text through a block of about kWriteBlockBytes; false on a write error.
+bool ZelWriterWriteText(const ZelMesh& mesh, std::FILE* file) {
+    std::string block;
+    block.reserve(kWriteBlockBytes + 64);
+    auto flushFull = [&block, file](bool last) {
+        if (block.size() < kWriteBlockBytes && !last) {
+            return true;
+        }
+        const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
+        block.clear();
+        return written;
+    };
+    block.append("ZEL\n");
+    ZelWriterAppendInt(ZelMeshVertexCount(mesh), &block);
+    block.push_back(' ');
+    ZelWriterAppendInt(ZelMeshFaceCount(mesh), &block);
+    block.push_back('\n');
+    for (size_t i = 0; i < mesh.coordinates.size(); ++i) {
+        ZelWriterAppendFloat(mesh.coordinates[i], &block);
+        block.push_back(i % 3 == 2 ? '\n' : ' ');
+        if (!flushFull(false)) {
             return false;
         }
-        done += static_cast<size_t>(written);
     }
-    return true;
+    for (size_t i = 0; i < mesh.indices.size(); ++i) {
+        ZelWriterAppendInt(mesh.indices[i], &block);
+        block.push_back(i % 3 == 2 ? '\n' : ' ');
+        if (!flushFull(false)) {
+            return false;
+        }
+    }
+    return flushFull(true);
 }
 
 }  // namespace
@@ -120,35 +165,41 @@ bool ZelMeshWrite(const ZelMesh& mesh, const std::string& path, std::string* mes
         *message = "Error: cannot write \"" + path + "\" as ZEL: " + problem;
         return false;
     }
-    std::string text;
-    ZelMeshAppendText(mesh, &text);
-
-    // the temporary sits next to the output so that the rename stays on one file system
-    std::string temporaryPath = path + ".XXXXXX";
-    std::vector<char> pattern(temporaryPath.begin(), temporaryPath.end());
-    pattern.push_back('\0');
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        return ZelWriterFail(path, errno, message);
+    // the temporary sits next to the output so that the rename stays on one file system; it is
+    // made as a plain new file is, with the permissions the user's mask gives
+    std::string temporaryPath;
+    std::FILE* file = ZelWriterCreateTemporary(path, &temporaryPath);
+    if (file == nullptr) {
+        return ZelWriterFail(path, std::strerror(errno != 0 ? errno : EIO), message);
     }
-    temporaryPath = pattern.data();
-
-    // mkstemp makes the file private; give it the permissions a plain new file would get
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool written =
-        ::fchmod(fd, 0666 & ~mask) == 0 && ZelWriterWriteAll(fd, text) && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && written) {
+    std::string reason;
+    bool written = false;
+    // the one block of text is the only memory writing takes
+    try {
+        written = ZelWriterWriteText(mesh, file);
+        if (!written) {
+            reason = std::strerror(errno != 0 ? errno : EIO);
+        }
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory";
+    }
+    if (written && !PlatformSyncFile(file)) {
         written = false;
-        error = errno;
+        reason = std::strerror(errno != 0 ? errno : EIO);
     }
-    if (written && ::rename(temporaryPath.c_str(), path.c_str()) == 0) {
-        return true;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        reason = std::strerror(errno != 0 ? errno : EIO);
     }
     if (written) {
-        error = errno;
+        // replaces the output in one step, also where it exists (std::rename need not)
+        std::error_code error;
+        std::filesystem::rename(temporaryPath, path, error);
+        if (!error) {
+            return true;
+        }
+        reason = error.message();
     }
-    ::unlink(temporaryPath.c_str());
-    return ZelWriterFail(path, error, message);
+    std::remove(temporaryPath.c_str());
+    return ZelWriterFail(path, reason, message);
 }

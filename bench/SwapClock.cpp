@@ -10,7 +10,9 @@
 
 namespace {
 
-// Enough to see the first frame, the one that records the display list, and one replay.
+// Enough to see the first frame, the one that records the display list, and one replay; a
+// number in ZEL_SWAP_LOG_LIMIT logs that many instead (bench/large_mesh.py counts the frames of
+// a drag).
 constexpr int kSwapsLogged = 5;
 
 using SwapFunction = void (*)(Display*, GLXDrawable);
@@ -20,9 +22,14 @@ int swapsSeen = 0;
 }  // namespace
 
 extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable) {
-    static SwapFunction realSwap = reinterpret_cast<SwapFunction>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    static SwapFunction realSwap =
+        reinterpret_cast<SwapFunction>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
     realSwap(display, drawable);
-    if (swapsSeen >= kSwapsLogged) {
+    static const int swapsLogged = [] {
+        const char* limit = std::getenv("ZEL_SWAP_LOG_LIMIT");
+        return limit != nullptr ? std::atoi(limit) : kSwapsLogged;
+    }();
+    if (swapsSeen >= swapsLogged) {
         return;
     }
     ++swapsSeen;

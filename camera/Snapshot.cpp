@@ -1,10 +1,11 @@
 #include "camera/Snapshot.h"
 
 #include <GL/glut.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 int snapshotCounter = 100;
 
@@ -15,8 +16,8 @@ constexpr int kNameSize = 32;
 // A name is taken when anything exists under it, even a file we could not read, so an
 // existing file is never overwritten.
 bool SnapshotNameTaken(const char* name) {
-    struct stat status;
-    return stat(name, &status) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(name, error));
 }
 
 // Writes the header and the rows top first (GL returns the bottom row first); false when any

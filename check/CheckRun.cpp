@@ -5,7 +5,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <new>
 #include <ostream>
+#include <system_error>
 #include <thread>
 
 #include "check/CheckProgress.h"
@@ -43,6 +45,17 @@ int CheckRunFiles(const std::vector<std::string>& paths, const CheckOptions& opt
     std::size_t nextToTake = 0;
     std::size_t printed = 0;
 
+    // Checks one file into its slot. The mesh is released after its line is handed over, so the
+    // line goes out first.
+    auto checkInto = [&](std::size_t index) {
+        Mesh mesh;
+        CheckSlot slot;
+        slot.read = MeshCheckFile(paths[index], options.weld, &mesh, &slot.check, &slot.message);
+        std::lock_guard<std::mutex> lock(mutex);
+        slot.done = true;
+        slots[index % ahead] = std::move(slot);
+        finished.notify_one();
+    };
     // Each worker builds one mesh at a time and takes the next file when done, so at most jobs
     // meshes exist at once.
     auto work = [&]() {
@@ -57,22 +70,22 @@ int CheckRunFiles(const std::vector<std::string>& paths, const CheckOptions& opt
                 }
                 index = nextToTake++;
             }
-            // The mesh is released after its line is handed over, so the line goes out first.
-            Mesh mesh;
-            CheckSlot slot;
-            slot.read =
-                MeshCheckFile(paths[index], options.weld, &mesh, &slot.check, &slot.message);
-            std::lock_guard<std::mutex> lock(mutex);
-            slot.done = true;
-            slots[index % ahead] = std::move(slot);
-            finished.notify_one();
+            checkInto(index);
         }
     };
     std::vector<std::thread> workers;
     const std::size_t workerCount = std::min(jobs, count);
-    for (std::size_t w = 0; w < workerCount; ++w) {
-        workers.emplace_back(work);
+    // A thread that cannot be started (no memory for its stack or its place in the list) leaves
+    // the work to the others.
+    try {
+        for (std::size_t w = 0; w < workerCount; ++w) {
+            workers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
+    // With none at all, this thread checks each file just before it prints its line.
+    const bool checkHere = workers.empty();
 
     // The calling thread prints each file's line as soon as it and all before it are done, and
     // between lines keeps the progress line up to date.
@@ -81,6 +94,9 @@ int CheckRunFiles(const std::vector<std::string>& paths, const CheckOptions& opt
     int status = kCheckClean;
     for (std::size_t next = 0; next < count; ++next) {
         CheckSlot slot;
+        if (checkHere) {
+            checkInto(next);
+        }
         {
             std::unique_lock<std::mutex> lock(mutex);
             CheckSlot& waiting = slots[next % ahead];

@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "convert/MeshImport.h"
 #include "mesh/Mesh.h"
+#include "mesh/MeshMemory.h"
 
 namespace {
 
@@ -143,16 +147,21 @@ void CountSets(std::uint32_t* twins, std::size_t halfEdgeCount, std::size_t face
 
 // MeshCheckBuild with room for one number per half-edge (new when null) that matching and the
 // topology pass may overwrite.
-void BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+bool BuildInto(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                std::uint32_t* work, Mesh* mesh, MeshCheck* check) {
     // The viewer's construction and matching; marks and geometry change no count.
-    mesh->CreateElements(coordinates, indices, vertexCount, faceCount);
+    if (!mesh->CreateElements(coordinates, indices, vertexCount, faceCount)) {
+        return false;
+    }
     std::vector<std::uint32_t> ownWork;
     if (work == nullptr) {
         ownWork.resize(mesh->halfEdges.size());
         work = ownWork.data();
     }
     mesh->MatchEdgesWithoutReport(work, indices);
+    if (mesh->outOfMemory) {
+        return false;
+    }
     const EdgeCounts& counts = mesh->edgeCounts;
     check->vertices = vertexCount;
     check->faces = faceCount;
@@ -168,7 +177,7 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
               &fans);
     check->genus = 0;
     if (!check->closed) {
-        return;
+        return true;
     }
     // Euler characteristic of the surface, vertices counted by fans; every component is a
     // closed orientable surface with characteristic 2 - 2 g.
@@ -176,52 +185,114 @@ void BuildInto(const float* coordinates, const int* indices, int vertexCount, in
     const long long twiceGenus = 2LL * check->components - euler;
     assert(twiceGenus >= 0 && twiceGenus % 2 == 0);
     check->genus = static_cast<int>(twiceGenus / 2);
+    return true;
 }
 
-}  // namespace
+// Joins the thread that prepares the storage before the pool it fills goes.
+struct PreparingJoin {
+    std::thread& thread;
+    void Join() const {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    ~PreparingJoin() { Join(); }
+};
 
-bool MeshCheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
-                   std::string* message) {
+// The refusal of a mesh that needs more memory than the process can have, or "".
+std::string Shortfall(int vertexCount, int faceCount, MeshMemoryUse use) {
+    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, MeshMemoryHeld());
+    const MeshMemoryAmount ceiling = MeshMemoryCeilingOfProcess();
+    return MeshMemoryFits(need, ceiling) ? std::string() : MeshMemoryShortfallText(need, ceiling);
+}
+
+std::string OutOfMemoryError(const std::string& path) {
+    return "Error: \"" + path + "\": not enough memory to build the mesh";
+}
+
+// MeshCheckFile without the guard against standard containers that find no memory.
+bool CheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
+               std::string* message) {
     // The mesh's storage is mapped and zeroed on a second thread while the file is parsed, from
-    // the counts the reader tells as soon as it knows them, so building finds it ready.
+    // the counts a header declares, so building finds it ready.
     ElementArenaPool pool;
     std::thread preparing;
+    // joined however the read ends, also when memory runs out in it
+    const PreparingJoin join{preparing};
     const std::uintmax_t fileSize = RegularFileSize(path);
+    // A mesh that cannot fit is known from the header's counts: nothing is prepared for it, and
+    // it is refused once the reader is done.
+    std::string shortfall;
     MeshFileOptions options;
     options.weld = weld;
-    options.countsRead = [&pool, &preparing, fileSize](int vertices, int faces) {
-        if (!preparing.joinable() && WorthPreparing(vertices, faces, fileSize)) {
+    options.countsRead = [&pool, &preparing, &shortfall, fileSize](int vertices, int faces) {
+        shortfall = Shortfall(vertices, faces, MeshMemoryUse::kCheck);
+        if (!shortfall.empty() || preparing.joinable() ||
+            !WorthPreparing(vertices, faces, fileSize)) {
+            return;
+        }
+        // without a thread to spare, building maps its storage itself
+        try {
             preparing = std::thread([&pool, vertices, faces] {
                 ElementArenaPoolPrepare(pool, Mesh::StorageSizes(vertices, faces));
             });
+        } catch (const std::system_error&) {
         }
     };
     MeshFileContent content;
     std::string text;
     const MeshImportResult result = MeshImport(path, options, &content, &text);
-    if (preparing.joinable()) {
-        preparing.join();
+    join.Join();
+    if (!shortfall.empty()) {
+        *message = "Error: \"" + path + "\": " + shortfall;
+        return false;
     }
     if (result != MeshImportResult::kRead) {
         *message = ErrorNamingFile(path, text);
+        return false;
+    }
+    // The exact counts, with the arrays held: a header's may have told polygons, not triangles,
+    // or none at all.
+    shortfall = Shortfall(content.vertexCount, content.faceCount, MeshMemoryUse::kCheckArraysHeld);
+    if (!shortfall.empty()) {
+        *message = "Error: \"" + path + "\": " + shortfall;
         return false;
     }
     ElementArenaPoolAdopt(&pool);
     // The indices are not read once the elements exist and hold one number per half-edge (an
     // unsigned view of an int may alias it), so matching and the topology pass work in them
     // rather than in fresh pages.
-    BuildInto(content.coordinates.get(), content.indices.get(), content.vertexCount,
-              content.faceCount, reinterpret_cast<std::uint32_t*>(content.indices.get()), mesh,
-              check);
+    const bool built = BuildInto(
+        content.coordinates.get(), content.indices.get(), content.vertexCount, content.faceCount,
+        reinterpret_cast<std::uint32_t*>(content.indices.get()), mesh, check);
     ElementArenaPoolAdopt(nullptr);
+    if (!built) {
+        *message = OutOfMemoryError(path);
+        return false;
+    }
     check->path = path;
     check->warning = content.warning;
     return true;
 }
 
-void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+}  // namespace
+
+bool MeshCheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
+                   std::string* message) {
+    // The standard containers on the way (the reader's messages, the converter's arrays, the
+    // topology pass's sets) throw when memory runs out; that file is then reported like any
+    // other that cannot be checked.
+    try {
+        return CheckFile(path, weld, mesh, check, message);
+    } catch (const std::bad_alloc&) {
+        *message = OutOfMemoryError(path);
+        return false;
+    }
+}
+
+bool MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check) {
-    BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
+    return BuildInto(coordinates, indices, vertexCount, faceCount, nullptr, mesh, check);
 }
 
 bool MeshCheckClean(const MeshCheck& check) {

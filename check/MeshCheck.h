@@ -30,14 +30,15 @@ struct MeshCheck {
 };
 
 // Reads the file through MeshImport, welded as asked (by default as the format suggests), builds
-// it into the empty mesh and fills check; on failure sets one "Error: " line that names the file.
-// The caller releases the mesh when it suits.
+// it into the empty mesh and fills check; on failure sets one "Error: " line that names the file:
+// a file that cannot be read, a mesh that needs more memory than the process can have (known
+// before building), or memory that ran out. The caller releases the mesh when it suits.
 bool MeshCheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* check,
                    std::string* message);
 
 // Builds the arrays into the empty mesh as the viewer does, without its report and geometry
-// pass, and fills everything but the path.
-void MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
+// pass, and fills everything but the path; false when the memory for it cannot be had.
+bool MeshCheckBuild(const float* coordinates, const int* indices, int vertexCount, int faceCount,
                     Mesh* mesh, MeshCheck* check);
 
 // True when the mesh has no boundary, non-manifold, degenerate or inconsistent edge.

@@ -27,9 +27,6 @@ MeshImportResult MeshImport(const std::string& path, const MeshFileOptions& opti
         *message = "Error: \"" + path + "\" needs more memory than there is to be read";
         return MeshImportResult::kRefused;
     }
-    if (options.countsRead) {
-        options.countsRead(scene.vertexCount, scene.faceCount);
-    }
     *content = std::move(scene);
     return MeshImportResult::kRead;
 }

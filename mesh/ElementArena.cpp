@@ -1,9 +1,9 @@
 #include "mesh/ElementArena.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <new>
+
+#include "platform/Platform.h"
 
 namespace {
 
@@ -11,18 +11,8 @@ namespace {
 thread_local ElementArenaPool* adoptedPool = nullptr;
 
 std::size_t RoundUpToPages(std::size_t bytes) {
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t page = PlatformPageSize();
     return (bytes + page - 1) / page * page;
-}
-
-void* MapBlock(std::size_t bytes) {
-    // Every record of a block is written right after it is reserved, so its pages are faulted in
-    // with the mapping, in one pass in the kernel instead of one trap per page. Transparent huge
-    // pages were measured slower here: the kernel zeroes them from memory not touched before,
-    // at about four times the cost of the small pages it recycles.
-    void* block = mmap(nullptr, RoundUpToPages(bytes), PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return block == MAP_FAILED ? nullptr : block;
 }
 
 // A prepared block of the same page count from the adopted pool, or null.
@@ -51,7 +41,7 @@ void* ElementArenaAllocate(std::size_t bytes) {
     if (void* prepared = TakePrepared(bytes)) {
         return prepared;
     }
-    return MapBlock(bytes);
+    return PlatformMapZeroed(bytes);
 }
 
 void ElementArenaRelease(void* block, std::size_t bytes) {
@@ -59,7 +49,7 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
         std::free(block);
         return;
     }
-    munmap(block, RoundUpToPages(bytes));
+    PlatformUnmap(block, bytes);
 }
 
 ElementArenaPool::~ElementArenaPool() {
@@ -76,8 +66,16 @@ void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size
         if (bytes < kElementArenaMappedMinimum) {
             continue;
         }
-        if (void* memory = MapBlock(bytes)) {
+        void* memory = PlatformMapZeroed(bytes);
+        if (memory == nullptr) {
+            continue;
+        }
+        // the pool's list grows on the heap; without room there the block is given back, as
+        // one that could not be mapped
+        try {
             pool.blocks.push_back({memory, bytes});
+        } catch (const std::bad_alloc&) {
+            ElementArenaRelease(memory, bytes);
         }
     }
 }

@@ -11,15 +11,6 @@ namespace {
 // The pivot draw uses 15 random bits whatever the C library's range is.
 constexpr int kPivotRandomRange = 32768;
 
-// Storage that cannot be had leaves no way to build the mesh; like a failed new, this ends the
-// process.
-void ReserveOrAbort(bool reserved) {
-    if (!reserved) {
-        std::cerr << "Error: not enough memory to build the mesh" << std::endl;
-        std::abort();
-    }
-}
-
 }  // namespace
 
 Mesh::Mesh()
@@ -38,7 +29,9 @@ Mesh::~Mesh() {
 }
 
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
-    CreateElements(coordinates, indices, vertexCount, faceCount);
+    if (!CreateElements(coordinates, indices, vertexCount, faceCount)) {
+        return false;
+    }
     EdgeEntryTable table;
     GroupEdgeEntriesFromCorners(table, indices);
     return ConnectAndComputeGeometry(table);
@@ -46,7 +39,9 @@ bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, 
 
 bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
                              int vertexCount, int faceCount) {
-    CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount);
+    if (!CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount)) {
+        return false;
+    }
     // The elements hold everything from here on; matching then has this memory to work in, and
     // the corner list is only read to group the half-edges first.
     coordinates.reset();
@@ -57,6 +52,9 @@ bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_p
 }
 
 bool Mesh::ConnectAndComputeGeometry(EdgeEntryTable& table) {
+    if (outOfMemory) {
+        return false;
+    }
     MatchEdgesInTable(table, true, nullptr);
     PrintEdgeReport(edgeCounts);
     ComputeGeometryInTwoPasses(true);
@@ -72,13 +70,16 @@ std::vector<std::size_t> Mesh::StorageSizes(int vertexCount, int faceCount) {
             halfEdgeTotal * sizeof(std::uint64_t)};
 }
 
-void Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
+bool Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
                           int faceCount) {
     assert(vertexCount >= 0 && faceCount >= 0);
     assert(vertices.empty() && faces.empty());
     const std::size_t faceTotal = static_cast<std::size_t>(faceCount);
-    ReserveOrAbort(vertexStore.Reserve(static_cast<std::size_t>(vertexCount)) &&
-                   faceStore.Reserve(faceTotal) && halfEdgeStore.Reserve(3 * faceTotal));
+    if (!vertexStore.Reserve(static_cast<std::size_t>(vertexCount)) ||
+        !faceStore.Reserve(faceTotal) || !halfEdgeStore.Reserve(3 * faceTotal)) {
+        ReleaseForMemory();
+        return false;
+    }
     drawListsStale = true;
 
     // vertices in input order; the store, indexed by vertex number, is the lookup table
@@ -117,11 +118,34 @@ void Mesh::CreateElements(const float* coordinates, const int* indices, int vert
     maxVertexId = vertexCount - 1;
     maxHalfEdgeId = 3 * faceCount - 1;
     maxFaceId = faceCount - 1;
+    return true;
+}
+
+void Mesh::ReleaseForMemory() {
+    outOfMemory = true;
+    connected = false;
+    geometryComputed = false;
+    vertices = ElementList<MeshVertex>();
+    faces = ElementList<Face>();
+    halfEdges = ElementList<HalfEdge>();
+    vertexCursor = vertices.end();
+    halfEdgeCursor = halfEdges.end();
+    faceCursor = faces.end();
+    vertexStore.Release();
+    faceStore.Release();
+    halfEdgeStore.Release();
+    maxVertexId = -1;
+    maxHalfEdgeId = -1;
+    maxFaceId = -1;
+    edgeCounts = EdgeCounts();
+    drawListsStale = true;
 }
 
 bool Mesh::MatchEdges() {
     MatchEdgesWithoutReport();
-    PrintEdgeReport(edgeCounts);
+    if (!outOfMemory) {
+        PrintEdgeReport(edgeCounts);
+    }
     return connected;
 }
 
@@ -149,6 +173,9 @@ bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t*
     // the whole set.
     if (!grouped) {
         GroupEdgeEntries(table);
+    }
+    if (outOfMemory) {
+        return false;
     }
     SortEdgeGroups(table, vertices.size());
     connected = true;
@@ -189,7 +216,11 @@ void RestoreGroupStarts(std::uint32_t* groupStart, std::size_t vertexCount) {
 void Mesh::GroupEdgeEntries(EdgeEntryTable& table) {
     const std::size_t count = halfEdges.size();
     const std::size_t vertexCount = vertices.size();
-    ReserveOrAbort(table.groupStart.Reserve(vertexCount + 1) && table.entries.Reserve(count));
+    if (!table.groupStart.Reserve(vertexCount + 1) || !table.entries.Reserve(count)) {
+        table.groupStart.Release();
+        ReleaseForMemory();
+        return;
+    }
     if (count == 0) {
         return;
     }
@@ -220,7 +251,11 @@ void Mesh::GroupEdgeEntries(EdgeEntryTable& table) {
 void Mesh::GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices) {
     const std::size_t count = halfEdges.size();
     const std::size_t vertexCount = vertices.size();
-    ReserveOrAbort(table.groupStart.Reserve(vertexCount + 1) && table.entries.Reserve(count));
+    if (!table.groupStart.Reserve(vertexCount + 1) || !table.entries.Reserve(count)) {
+        table.groupStart.Release();
+        ReleaseForMemory();
+        return;
+    }
     if (count == 0) {
         return;
     }

@@ -33,6 +33,9 @@ public:
     bool connected = false;
     // The geometry pass has run.
     bool geometryComputed = false;
+    // A building step could not have the memory it needed: the mesh then holds no elements, and
+    // the steps after it do nothing.
+    bool outOfMemory = false;
     // The counts of the last edge matching, as its report prints them.
     EdgeCounts edgeCounts;
     // Position of the current traversal of vertices.
@@ -53,10 +56,16 @@ public:
     Vec3 colour{0.5f, 0.5f, 0.5f};
     // Options passed to element drawing; Draw sets the two normal flags.
     DrawOptions drawOptions;
+    // Bytes the OpenGL driver may still take for display lists: a list whose estimate
+    // (MeshMemoryDrawListNeed) exceeds it is not recorded, and its faces are sent as they stand.
+    // Recording takes from it, releasing the lists gives back; 0 from the moment the driver
+    // could not record a list (it ran out of memory). Unlimited unless a caller knows better.
+    std::uint64_t drawListBudget = UINT64_MAX;
 
     // An empty mesh, for the building steps to be run one by one.
     Mesh();
-    // Builds the mesh from three coordinates per vertex and three vertex numbers per face.
+    // Builds the mesh from three coordinates per vertex and three vertex numbers per face (see
+    // outOfMemory).
     Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount);
     // Releases every vertex, face and half-edge, and the display lists of the current context.
     ~Mesh();
@@ -64,7 +73,8 @@ public:
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
 
-    // Creates the elements, matches edges, marks and computes the geometry; returns connected.
+    // Creates the elements, matches edges, marks and computes the geometry; returns connected,
+    // false also when the memory could not be had (outOfMemory).
     bool Build(const float* coordinates, const int* indices, int vertexCount, int faceCount);
     // Build from new[]-allocated arrays the mesh takes over and releases as soon as the elements
     // are made, before matching; returns connected.
@@ -73,11 +83,13 @@ public:
     // The sizes of the blocks that CreateElements and matching ask the element storage for, with
     // these counts: what an ElementArenaPool is prepared with to have them ready ahead.
     static std::vector<std::size_t> StorageSizes(int vertexCount, int faceCount);
-    // Creates the vertices, faces and half-edges in input order; the mesh has none before.
-    void CreateElements(const float* coordinates, const int* indices, int vertexCount,
+    // Creates the vertices, faces and half-edges in input order; the mesh has none before. False,
+    // with outOfMemory set and nothing made, when their storage cannot be had.
+    bool CreateElements(const float* coordinates, const int* indices, int vertexCount,
                         int faceCount);
     // Pairs twins, classifies every edge, keeps the counts in edgeCounts and prints the report;
-    // returns connected.
+    // returns connected. Without memory for the matching table the elements are released
+    // (outOfMemory) and nothing is printed.
     bool MatchEdges();
     // Marks a half-edge without twin among the positions MatchEdgesWithoutReport hands back.
     static constexpr std::uint32_t kNoTwin = 0xffffffffu;
@@ -121,6 +133,11 @@ public:
     // The smallest and largest coordinates over all vertices.
     void ComputeBounds();
 
+    // Reads and clears one of the OpenGL driver's error flags (glGetError); the drawing checks
+    // through it whether the driver recorded or drew everything. Tests replace it to stand for a
+    // driver that runs out of memory, which Mesa cannot be made to do reliably.
+    static unsigned int (*drawGetError)();
+
     // Draws every face as one batch of triangles; needs a current OpenGL context. The batch is
     // recorded in a display list per choice of normals when a choice is drawn a second time in a
     // row, and replayed afterwards.
@@ -149,6 +166,8 @@ private:
     void FinishCentroid(double weightSum);
     // Vertex valences and normals, the radius and the bounds.
     void UpdateVerticesRadiusAndBounds();
+    // Releases every element and marks the mesh outOfMemory.
+    void ReleaseForMemory();
     // Fills the table, one entry per half-edge, and clears every twin link and processed mark.
     void GroupEdgeEntries(EdgeEntryTable& table);
     // The same table from the corner list the elements were just made from, while no half-edge
@@ -169,8 +188,14 @@ private:
     // The same faces as Draw sends and records them; a mesh in one colour gets it once.
     void DrawFacesForList();
     // With vertex normals, the faces of a mesh in one colour as one indexed draw over the vertex
-    // records; false, having sent nothing, when the corner list cannot be had.
+    // records; false, having sent nothing, when the corner list cannot be had, and false also when
+    // the driver had no room for the slices (drawn then in part: the caller draws every face
+    // again, which gives the same pixels). While recording, a slice list that fails to record
+    // ends the recording early (drawListFailed).
     bool DrawFacesIndexed();
+    // True when the driver reported an error since the last call: the recording or drawing
+    // before it did not complete. Every pending error is taken.
+    static bool DrawTakeErrors();
     // Deletes the display lists; they are made again when next drawn.
     void ReleaseDrawLists();
 
@@ -182,10 +207,16 @@ private:
     // number of consecutive lists the choice was recorded in.
     unsigned int drawLists[3] = {0, 0, 0};
     int drawListCounts[3] = {0, 0, 0};
+    // The budget each recorded choice took.
+    std::uint64_t drawListCosts[3] = {0, 0, 0};
     // The normals choice of the last frame drawn without a list, -1 for none.
     int lastDrawChoice = -1;
     // The elements' drawn values changed since the lists were recorded.
     bool drawListsStale = false;
+    // A slice list of the recording under way failed to record.
+    bool drawListFailed = false;
+    // The driver had no room for the indexed slices once; faces go out one by one since.
+    bool indexedDrawFailed = false;
     // Set to ReleaseDrawLists once a list is recorded, so that the destructor frees the lists
     // while a mesh that was never drawn needs no OpenGL.
     void (Mesh::*drawListRelease)() = nullptr;

@@ -1,11 +1,12 @@
 #include <GL/gl.h>
 
 #include <climits>
+#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "mesh/Face.h"
 #include "mesh/Mesh.h"
+#include "mesh/MeshMemory.h"
 #include "mesh/MeshVertex.h"
 
 namespace {
@@ -38,7 +39,13 @@ void CallDrawLists(GLuint first, GLint count) {
     }
 }
 
+unsigned int GetGlError() {
+    return glGetError();
+}
+
 }  // namespace
+
+unsigned int (*Mesh::drawGetError)() = GetGlError;
 
 void Mesh::Draw() {
     BeginDraw();
@@ -66,7 +73,11 @@ void Mesh::Draw() {
     // A choice is recorded when it is drawn a second time in a row: recording costs about three
     // immediate frames, so the first frame (and a choice that is only passed through) goes out
     // at once and the steady state gets the list.
-    const bool record = choice == lastDrawChoice;
+    // Mesa aborts or crashes as often as it reports an error when memory runs out while it
+    // records, so a list is recorded only where its estimate fits what is left for lists.
+    const std::uint64_t cost =
+        MeshMemoryDrawListNeed(static_cast<int>(faces.size()), drawOptions.vertexNormals);
+    const bool record = choice == lastDrawChoice && cost <= drawListBudget;
     lastDrawChoice = choice;
     // An indexed draw is recorded one slice a list (see DrawFacesIndexed).
     const GLint count =
@@ -76,11 +87,34 @@ void Mesh::Draw() {
         return;
     }
     listCount = count;
+    drawListCosts[choice] = cost;
+    drawListBudget -= cost;
     drawListRelease = &Mesh::ReleaseDrawLists;
+    // Errors left from before are not the recording's.
+    DrawTakeErrors();
+    drawListFailed = false;
     glNewList(list, GL_COMPILE);
     DrawFacesForList();
     glEndList();
+    // A list the driver could not record whole (no memory for it) would replay a partial
+    // picture every frame: every list goes, and the faces are sent as they stand from now on.
+    if (DrawTakeErrors() || drawListFailed) {
+        ReleaseDrawLists();
+        drawListBudget = 0;
+        DrawFacesForList();
+        return;
+    }
     CallDrawLists(list, listCount);
+}
+
+bool Mesh::DrawTakeErrors() {
+    // each call takes one error flag; a driver keeps at most a few
+    constexpr int kMostErrorFlags = 16;
+    bool any = false;
+    for (int k = 0; k < kMostErrorFlags && drawGetError() != GL_NO_ERROR; ++k) {
+        any = true;
+    }
+    return any;
 }
 
 void Mesh::DrawImmediate() {
@@ -95,6 +129,8 @@ void Mesh::ReleaseDrawLists() {
             glDeleteLists(drawLists[choice], drawListCounts[choice]);
             drawLists[choice] = 0;
             drawListCounts[choice] = 0;
+            drawListBudget += drawListCosts[choice];
+            drawListCosts[choice] = 0;
         }
     }
 }
@@ -145,7 +181,7 @@ void Mesh::DrawFacesForList() {
     if (!faces.empty()) {
         SetMaterial(boundary ? kBoundaryColour : kInteriorColour);
     }
-    if (drawOptions.vertexNormals && DrawFacesIndexed()) {
+    if (drawOptions.vertexNormals && !indexedDrawFailed && DrawFacesIndexed()) {
         return;
     }
     // Only the normals choice varies here: the per-face options are never recorded.
@@ -177,12 +213,19 @@ bool Mesh::DrawFacesIndexed() {
     // The faces go out in slices through one small index buffer: the driver then copies and
     // bins a slice at a time instead of holding a copy of the whole mesh for the first frame.
     // The triangles and their order are those of one draw, so the frame is the same.
-    std::unique_ptr<GLuint[]> corners(new (std::nothrow) GLuint[kCornersPerSlice]);
+    // From the C heap: a missing buffer is answered here, where the faces can still go out one
+    // by one, and not by a handler for failed allocations.
+    const std::unique_ptr<GLuint[], decltype(&std::free)> corners(
+        static_cast<GLuint*>(std::malloc(kCornersPerSlice * sizeof(GLuint))), &std::free);
     if (!corners) {
         return false;
     }
     GLint recording = 0;
     glGetIntegerv(GL_LIST_INDEX, &recording);
+    // Errors left from before are not the draw's.
+    if (recording == 0) {
+        DrawTakeErrors();
+    }
     const MeshVertex* const vertexBase = vertices.front();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -200,19 +243,29 @@ bool Mesh::DrawFacesIndexed() {
             // Ending the driver's batch here keeps its binned triangles to a slice or two; a
             // list cannot hold a flush, so while recording the next slice goes to the next list
             // and the replay flushes between them.
+            corner = 0;
             if (recording != 0) {
                 glEndList();
+                // a list that did not record ends the recording: the caller's glEndList then
+                // finds none open, and every list goes
+                if (DrawTakeErrors()) {
+                    drawListFailed = true;
+                    break;
+                }
                 glNewList(static_cast<GLuint>(++recording), GL_COMPILE);
             } else {
                 glFlush();
             }
-            corner = 0;
         }
     }
     if (corner > 0) {
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT, corners.get());
     }
     glPopClientAttrib();
+    if (recording == 0 && DrawTakeErrors()) {
+        indexedDrawFailed = true;
+        return false;
+    }
     // Every face is drawn: the face cursor ends where a walk over the faces leaves it.
     faceCursor = faces.end();
     // The current normal is left as the last corner of the stream leaves it.

@@ -3,9 +3,9 @@
 
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 
 #include "viewer/Viewer.h"
 
@@ -17,11 +17,9 @@ constexpr double kMillisecondsToSeconds = 0.001;
 // A monotonic wall clock in milliseconds, truncated to 32 bits. Processor time would not
 // count the time spent waiting for frames, so it would not give the playback's duration.
 uint32_t MonotonicMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t milliseconds =
-        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(milliseconds);
+    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(milliseconds.count());
 }
 
 void PrintMessage(const char* message) {

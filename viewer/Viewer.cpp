@@ -225,8 +225,8 @@ void Viewer::UpdateFrameRate() {
         return;
     }
     ++meterFrames;
-    timespec clockNow{};
-    clock_gettime(CLOCK_REALTIME, &clockNow);
+    std::timespec clockNow{};
+    std::timespec_get(&clockNow, TIME_UTC);
     MeterTime now;
     now.seconds = static_cast<int32_t>(clockNow.tv_sec);
     now.milliseconds = static_cast<uint16_t>(clockNow.tv_nsec / 1000000);

@@ -1,10 +1,13 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "mesh/Mesh.h"
+#include "mesh/MeshMemory.h"
 #include "tests/mesh/MeshFixtures.h"
 #include "tests/support/GlWindow.h"
 
@@ -175,6 +178,133 @@ TEST_F(MeshDrawList, SlicedRecordingHoldsItsListsUntilTheMeshGoes) {
         EXPECT_EQ(listsInUse(), before + 3);
     }
     EXPECT_EQ(listsInUse(), before);
+}
+
+// Stands for a driver that runs out of memory: the first error query after the given number
+// of queries reports GL_OUT_OF_MEMORY (besides the real flags, which it takes too). Mesa itself
+// crashes as often as it reports the error when its allocations fail, so the failure is told.
+class FailingDriver {
+public:
+    explicit FailingDriver(int queriesBefore) {
+        countdown = queriesBefore;
+        Mesh::drawGetError = Query;
+    }
+    ~FailingDriver() { Mesh::drawGetError = real; }
+    static int failures;
+
+private:
+    static unsigned int Query() {
+        const GLenum error = glGetError();
+        if (countdown-- == 0) {
+            ++failures;
+            return GL_OUT_OF_MEMORY;
+        }
+        return error;
+    }
+    static int countdown;
+    static unsigned int (*real)();
+};
+int FailingDriver::failures = 0;
+int FailingDriver::countdown = 0;
+unsigned int (*FailingDriver::real)() = Mesh::drawGetError;
+
+TEST_F(MeshDrawList, ListsTheDriverCannotRecordAreDroppedAndTheFacesSentAsBefore) {
+    // A recording is checked after its lists end: for vertex normals after each slice list (the
+    // torus has three), for face normals once. Whichever check reports the driver out of memory,
+    // that frame and every later one are the whole immediate picture, drawn without any list,
+    // and no list is left.
+    fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
+    Mesh& mesh = *built.mesh;
+    glEnable(GL_LIGHTING);
+    for (GLenum shading : {GL_SMOOTH, GL_FLAT}) {
+        glShadeModel(shading);
+        const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+        // the first query clears what is pending, then one per list ended
+        for (int failing : shading == GL_SMOOTH ? std::vector<int>{1, 2, 3} : std::vector<int>{1}) {
+            SCOPED_TRACE(std::string(shading == GL_SMOOTH ? "smooth" : "flat") +
+                         ", failing query " + std::to_string(failing));
+            mesh.drawListBudget = UINT64_MAX;
+            mesh.ComputeGeometry();
+            EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate);
+            const int failuresBefore = FailingDriver::failures;
+            Frame recording;
+            {
+                FailingDriver driver(failing);
+                recording = DrawFrame([&mesh] { mesh.Draw(); });
+            }
+            EXPECT_EQ(FailingDriver::failures, failuresBefore + 1);
+            EXPECT_EQ(mesh.drawListBudget, 0u);
+            EXPECT_TRUE(recording == immediate);
+            for (GLuint id = 1; id <= 8; ++id) {
+                EXPECT_EQ(glIsList(id), GL_FALSE) << "list " << id;
+            }
+            for (int pass = 0; pass < 2; ++pass) {
+                EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+            }
+        }
+    }
+}
+
+TEST_F(MeshDrawList, SlicesTheDriverCannotDrawAreSentAgainFaceByFace) {
+    // The first frame of vertex normals goes out as indexed slices; a driver without room for
+    // them has drawn part of the picture, and the faces are sent again one by one (the same
+    // pixels), then and from then on.
+    fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
+    Mesh& mesh = *built.mesh;
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_LIGHTING);
+    mesh.drawListBudget = 0;
+    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    const int failuresBefore = FailingDriver::failures;
+    Frame first;
+    {
+        // the query before the slices clears what is pending; the one after them fails
+        FailingDriver driver(1);
+        first = DrawFrame([&mesh] { mesh.Draw(); });
+    }
+    EXPECT_EQ(FailingDriver::failures, failuresBefore + 1);
+    EXPECT_TRUE(first == immediate);
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+    }
+}
+
+TEST_F(MeshDrawList, ListsAreRecordedOnlyWithinTheirBudget) {
+    fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(300, 100));
+    Mesh& mesh = *built.mesh;
+    const int faceCount = static_cast<int>(mesh.faces.size());
+    glShadeModel(GL_FLAT);
+    glEnable(GL_LIGHTING);
+    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    const std::uint64_t flatCost = MeshMemoryDrawListNeed(faceCount, false);
+    const std::uint64_t smoothCost = MeshMemoryDrawListNeed(faceCount, true);
+    ASSERT_LT(smoothCost, flatCost);
+
+    // short of the face-normal list by one byte: no list, the same picture
+    mesh.drawListBudget = flatCost - 1;
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+    }
+    EXPECT_EQ(mesh.drawListBudget, flatCost - 1);
+    EXPECT_EQ(glIsList(1), GL_FALSE);
+
+    // enough for it: recorded, and its estimate taken from the budget
+    mesh.drawListBudget = flatCost + smoothCost;
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+    }
+    EXPECT_EQ(mesh.drawListBudget, smoothCost);
+    // the indexed list fits what is left beside it
+    glShadeModel(GL_SMOOTH);
+    const Frame smooth = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    for (int pass = 0; pass < 3; ++pass) {
+        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == smooth) << "pass " << pass;
+    }
+    EXPECT_EQ(mesh.drawListBudget, 0u);
+    // a geometry pass releases both lists and gives their share back
+    mesh.ComputeGeometry();
+    mesh.Draw();
+    EXPECT_EQ(mesh.drawListBudget, flatCost + smoothCost);
 }
 
 TEST_F(MeshDrawList, MeshColourIsSetEveryFrame) {

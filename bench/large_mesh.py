@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""A very large mesh in zelviewer, f3d and zelcheck, in one run on one machine.
+
+Generates a torus of --faces faces (28 million by default: the size of the largest well-known 3D
+scans) with zelgen, and the same mesh as binary PLY for f3d (zel_to_ply); both are kept in the
+work folder and reused. Then, once each:
+  zelviewer  time to the last edge-report line and to the first buffer swap (noted by the
+             preloaded libzel_swap_clock.so), then, once the display list is recorded, the
+             frames per second while the left button drags the view for --drag seconds (swaps
+             counted between press and release), closed with Esc; peak memory (GNU time);
+  f3d        f3d --output=PNG --resolution=512,512 until the PNG is written and f3d has exited,
+             and its peak memory;
+  zelcheck   time and peak memory for its line on the file;
+  estimate   what the memory estimate gives for the counts (memory_need), beside the peaks.
+Both viewers run in the X server in DISPLAY, or else in a private one under xvfb-run.
+
+usage: large_mesh.py [--bin build/bin] [--faces 28000000] [--drag 30] [--work /tmp/zel-large]
+"""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+TIME_FORMAT = "peak-rss-kb %M"
+TIMEOUT_SECONDS = 1800
+
+
+def peak_rss_gib(text):
+    values = [int(line.split()[1]) for line in text.splitlines() if line.startswith("peak-rss-kb")]
+    return values[-1] / 1048576.0 if values else float("nan")
+
+
+def read_swaps(log):
+    try:
+        with open(log) as f:
+            return [float(line.split()[2]) for line in f if line.startswith("swap ")]
+    except FileNotFoundError:
+        return []
+
+
+def wait_for(condition, what):
+    deadline = time.monotonic() + TIMEOUT_SECONDS
+    while not condition():
+        if time.monotonic() > deadline:
+            sys.exit("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def xdotool(*arguments):
+    return subprocess.run(["xdotool"] + list(arguments), capture_output=True, text=True).stdout
+
+
+def run_zelviewer(bin_dir, zel, work, drag_seconds):
+    log = os.path.join(work, "swap.log")
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, ZEL_SWAP_LOG=log, ZEL_SWAP_LOG_LIMIT="100000",
+               LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
+    start = time.monotonic()
+    process = subprocess.Popen(
+        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", zel],
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
+    report = None
+    lines = []
+    for line in process.stderr:
+        lines.append(line)
+        if line.endswith("edges with inconsistent normals\n"):
+            report = time.monotonic() - start
+            break
+    if report is None:
+        process.wait()
+        sys.exit("zelviewer printed no edge report:\n" + "".join(lines))
+    # the first frame, the one that records the list, and one replay
+    wait_for(lambda: len(read_swaps(log)) >= 3, "zelviewer's third frame")
+    swaps = read_swaps(log)
+    first_frame = swaps[0] - start
+    window = xdotool("search", "--name", "^ZEL viewer$").split()
+    if not window:
+        process.kill()
+        sys.exit("no zelviewer window found")
+    window = window[0]
+    geometry = dict(line.split("=") for line in
+                    xdotool("getwindowgeometry", "--shell", window).split())
+    x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
+    y = int(geometry["Y"]) + int(geometry["HEIGHT"]) // 2
+    # a slow orbit in the default mode: one small step every 50 ms for the whole drag
+    xdotool("mousemove", str(x - 100), str(y))
+    xdotool("mousedown", "1")
+    pressed = time.monotonic()
+    step = 0
+    while time.monotonic() - pressed < drag_seconds:
+        xdotool("mousemove", str(x - 100 + (step % 200)), str(y + (step // 200) % 20))
+        step += 1
+        time.sleep(0.05)
+    xdotool("mouseup", "1")
+    released = time.monotonic()
+    during = [t for t in read_swaps(log) if pressed <= t <= released]
+    fps = (len(during) - 1) / (during[-1] - during[0]) if len(during) > 1 else float("nan")
+    xdotool("key", "--window", window, "Escape")
+    rest = process.stderr.read()
+    process.wait()
+    return {"report": report, "first frame": first_frame, "frames while dragging": len(during),
+            "fps while dragging": fps, "peak GiB": peak_rss_gib(rest)}
+
+
+def run_f3d(ply, work):
+    png = os.path.join(work, "f3d.png")
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, "f3d", "--output=" + png,
+                           "--resolution=512,512", ply],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                          timeout=TIMEOUT_SECONDS)
+    elapsed = time.monotonic() - start
+    if done.returncode != 0 or not os.path.exists(png):
+        sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
+    os.remove(png)
+    return {"PNG written": elapsed, "peak GiB": peak_rss_gib(done.stderr)}
+
+
+def run_zelcheck(bin_dir, zel):
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelcheck"),
+                           zel], capture_output=True, text=True, timeout=TIMEOUT_SECONDS)
+    elapsed = time.monotonic() - start
+    if done.returncode not in (0, 1):
+        sys.exit("zelcheck failed:\n" + done.stderr)
+    return {"line printed": elapsed, "peak GiB": peak_rss_gib(done.stderr),
+            "line": done.stdout.strip()}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--bin", default="build/bin")
+    parser.add_argument("--faces", type=int, default=28000000)
+    parser.add_argument("--drag", type=float, default=30.0)
+    parser.add_argument("--work", default=os.path.join(tempfile.gettempdir(), "zel-large"))
+    args = parser.parse_args()
+
+    if not os.environ.get("DISPLAY"):
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24",
+                               sys.executable] + sys.argv)
+
+    bin_dir = os.path.abspath(args.bin)
+    os.makedirs(args.work, exist_ok=True)
+    zel = os.path.join(args.work, "torus%d.zel" % args.faces)
+    ply = os.path.join(args.work, "torus%d.ply" % args.faces)
+    if not os.path.exists(zel):
+        subprocess.run([os.path.join(bin_dir, "zelgen"), "torus", "--faces", str(args.faces), zel],
+                       check=True, stdout=subprocess.DEVNULL)
+    if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
+        subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
+    with open(zel) as f:
+        f.readline()
+        vertices, faces = (int(n) for n in f.readline().split())
+
+    with open("/proc/loadavg") as f:
+        print("load average before: " + " ".join(f.read().split()[:3]))
+    print("mesh: %d vertices, %d faces (%.2f GB as ZEL)" % (vertices, faces,
+                                                           os.path.getsize(zel) / 1e9))
+    estimate = subprocess.run([os.path.join(bin_dir, "memory_need"), str(vertices), str(faces),
+                               str(24 * 2**30)], capture_output=True, text=True, check=True)
+    print("estimate:\n  " + estimate.stdout.strip().replace("\n", "\n  "))
+    for name, run in (("zelviewer", lambda: run_zelviewer(bin_dir, zel, args.work, args.drag)),
+                      ("f3d", lambda: run_f3d(ply, args.work)),
+                      ("zelcheck", lambda: run_zelcheck(bin_dir, zel))):
+        result = run()
+        print(name + ": " + ", ".join(
+            "%s %s" % (key, ("%.2f" % value) if isinstance(value, float) else value)
+            for key, value in result.items()), flush=True)
+    with open("/proc/loadavg") as f:
+        print("load average after: " + " ".join(f.read().split()[:3]))
+
+
+if __name__ == "__main__":
+    main()
