@@ -20,6 +20,8 @@ enum class MeshWeld { kFormatDefault, kWeld, kNoWeld };
 
 // A file size that is not known, as for a pipe.
 constexpr std::uint64_t kUnknownFileSize = UINT64_MAX;
+// The size of a regular file; kUnknownFileSize for anything else.
+std::uint64_t MeshFileRegularSize(const char* path);
 
 // How a file is read.
 struct MeshFileOptions {

@@ -15,6 +15,7 @@
 #include "app/MeshFile.h"
 #include "app/Scene.h"
 #include "convert/MeshImport.h"
+#include "mesh/ElementArena.h"
 #include "mesh/Mesh.h"
 #include "mesh/MeshMemory.h"
 
@@ -69,10 +70,18 @@ std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, 
 // built), or memory that runs out on the way. drawListBudget receives what is left beside it for
 // the driver's display lists.
 Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget) {
+    // The mesh's storage is mapped as soon as a header tells the counts, and a second thread
+    // faults it in while the file is read and the elements are made.
+    ElementArenaPool pool;
+    const std::uint64_t size = MeshFileRegularSize(fileName.c_str());
+    const std::uint64_t fileSize = size == kUnknownFileSize ? 0 : size;
     // Every format zelconvert reads, welded as its default conversion would be.
     MeshFileOptions options;
-    options.countsRead = [&fileName](int vertexCount, int faceCount) {
+    options.countsRead = [&fileName, &pool, fileSize](int vertexCount, int faceCount) {
         RefuseWhatCannotFit(fileName, vertexCount, faceCount, MeshMemoryUse::kView);
+        if (pool.blocks.empty() && Mesh::StorageWorthPreparing(vertexCount, faceCount, fileSize)) {
+            ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));
+        }
     };
     MeshFileContent content;
     std::string message;
@@ -94,9 +103,13 @@ Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget)
     }
     Mesh* mesh = new (std::nothrow) Mesh();
     if (mesh != nullptr) {
+        // Both cores share matching and the geometry pass; the mesh comes out the same.
+        mesh->buildThreads = 2;
         // The mesh releases the arrays as soon as its elements hold their content.
+        ElementArenaPoolAdopt(&pool);
         mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
                                 content.vertexCount, content.faceCount);
+        ElementArenaPoolAdopt(nullptr);
     }
     if (mesh == nullptr || mesh->outOfMemory) {
         std::cerr << "Error: \"" << fileName << "\": not enough memory to build the mesh"

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <system_error>
 
 #include "platform/Platform.h"
 
@@ -49,10 +50,15 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
         std::free(block);
         return;
     }
+    // the block may be one the pool's thread is still faulting in
+    if (adoptedPool != nullptr) {
+        ElementArenaPoolFinish(*adoptedPool);
+    }
     PlatformUnmap(block, bytes);
 }
 
 ElementArenaPool::~ElementArenaPool() {
+    ElementArenaPoolFinish(*this);
     if (adoptedPool == this) {
         adoptedPool = nullptr;
     }
@@ -77,6 +83,43 @@ void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size
         } catch (const std::bad_alloc&) {
             ElementArenaRelease(memory, bytes);
         }
+    }
+}
+
+void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
+    ElementArenaPoolFinish(pool);
+    std::vector<ElementArenaPool::Block> mapped;
+    try {
+        mapped.reserve(sizes.size());
+        pool.blocks.reserve(pool.blocks.size() + sizes.size());
+    } catch (const std::bad_alloc&) {
+        // nothing prepared: building maps its storage itself
+        return;
+    }
+    for (std::size_t bytes : sizes) {
+        if (bytes < kElementArenaMappedMinimum) {
+            continue;
+        }
+        if (void* memory = PlatformMapUnfaulted(bytes)) {
+            mapped.push_back({memory, bytes});
+            pool.blocks.push_back({memory, bytes});
+        }
+    }
+    // without a thread the blocks stay in the pool, faulted in by their first writes
+    try {
+        pool.faulting = std::thread([mapped = std::move(mapped)] {
+            for (const ElementArenaPool::Block& block : mapped) {
+                PlatformFaultIn(block.memory, block.bytes);
+            }
+        });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void ElementArenaPoolFinish(ElementArenaPool& pool) {
+    if (pool.faulting.joinable()) {
+        pool.faulting.join();
     }
 }
 

@@ -34,7 +34,7 @@ bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, 
     }
     EdgeEntryTable table;
     GroupEdgeEntriesFromCorners(table, indices);
-    return ConnectAndComputeGeometry(table);
+    return ConnectAndComputeGeometry(table, coordinates, indices);
 }
 
 bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
@@ -42,18 +42,28 @@ bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_p
     if (!CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount)) {
         return false;
     }
+    if (buildThreads > 1) {
+        // the second thread sums the centroid from the arrays while matching
+        EdgeEntryTable table;
+        GroupEdgeEntriesFromCorners(table, indices.get());
+        return ConnectAndComputeGeometry(table, coordinates.get(), indices.get());
+    }
     // The elements hold everything from here on; matching then has this memory to work in, and
     // the corner list is only read to group the half-edges first.
     coordinates.reset();
     EdgeEntryTable table;
     GroupEdgeEntriesFromCorners(table, indices.get());
     indices.reset();
-    return ConnectAndComputeGeometry(table);
+    return ConnectAndComputeGeometry(table, nullptr, nullptr);
 }
 
-bool Mesh::ConnectAndComputeGeometry(EdgeEntryTable& table) {
+bool Mesh::ConnectAndComputeGeometry(EdgeEntryTable& table, const float* coordinates,
+                                     const int* indices) {
     if (outOfMemory) {
         return false;
+    }
+    if (buildThreads > 1) {
+        return ConnectAndComputeGeometryOnTwoThreads(table, coordinates, indices);
     }
     MatchEdgesInTable(table, true, nullptr);
     PrintEdgeReport(edgeCounts);
@@ -68,6 +78,22 @@ std::vector<std::size_t> Mesh::StorageSizes(int vertexCount, int faceCount) {
     return {vertexTotal * sizeof(MeshVertex), static_cast<std::size_t>(faceCount) * sizeof(Face),
             halfEdgeTotal * sizeof(HalfEdge), (vertexTotal + 1) * sizeof(std::uint32_t),
             halfEdgeTotal * sizeof(std::uint64_t)};
+}
+
+bool Mesh::StorageWorthPreparing(int vertexCount, int faceCount, std::uint64_t fileSize) {
+    constexpr std::uint64_t kLeastBytesPerElement = 6;
+    if (vertexCount < 0 || faceCount < 0 ||
+        (static_cast<std::uint64_t>(vertexCount) + static_cast<std::uint64_t>(faceCount)) *
+                kLeastBytesPerElement >
+            fileSize) {
+        return false;
+    }
+    for (std::size_t bytes : StorageSizes(vertexCount, faceCount)) {
+        if (bytes >= kElementArenaMappedMinimum) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
@@ -177,12 +203,14 @@ bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t*
     if (outOfMemory) {
         return false;
     }
-    SortEdgeGroups(table, vertices.size());
+    SortEdgeGroups(table, 0, vertices.size());
     connected = true;
     if (twinPositions != nullptr) {
         std::fill_n(twinPositions, halfEdges.size(), kNoTwin);
     }
-    edgeCounts = SweepEdgeEntries(table, twinPositions);
+    edgeCounts =
+        SweepEdgeEntries(table, twinPositions, 0, static_cast<std::uint32_t>(vertices.size()));
+    edgeCounts.total = static_cast<std::int32_t>(halfEdges.size());
     table.groupStart.Release();
     table.entries.Release();
 
@@ -280,7 +308,7 @@ void Mesh::GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices
     halfEdgeCursor = halfEdges.end();
 }
 
-void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
+void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t first, std::size_t last) {
     // Most groups hold a handful of entries (one per face round the vertex); a plain insertion
     // sort is quickest there, and the library sort keeps a vertex of huge valence from costing
     // quadratic time.
@@ -291,17 +319,17 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
         // no half-edges: every group is empty, and no pointer may be formed from a null base
         return;
     }
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        std::uint64_t* const first = entries + groupStart[v];
-        std::uint64_t* const last = entries + groupStart[v + 1];
-        if (last - first > kInsertionSortLimit) {
-            std::sort(first, last);
+    for (std::size_t v = first; v < last; ++v) {
+        std::uint64_t* const begin = entries + groupStart[v];
+        std::uint64_t* const end = entries + groupStart[v + 1];
+        if (end - begin > kInsertionSortLimit) {
+            std::sort(begin, end);
             continue;
         }
-        for (std::uint64_t* i = first + 1; i < last; ++i) {
+        for (std::uint64_t* i = begin + 1; i < end; ++i) {
             const std::uint64_t entry = *i;
             std::uint64_t* j = i;
-            for (; j > first && *(j - 1) > entry; --j) {
+            for (; j > begin && *(j - 1) > entry; --j) {
                 *j = *(j - 1);
             }
             *j = entry;
@@ -309,9 +337,9 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
     }
 }
 
-EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions) {
+EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions,
+                                  std::uint32_t first, std::uint32_t last) {
     EdgeCounts counts;
-    counts.total = static_cast<std::int32_t>(halfEdges.size());
     if (halfEdges.empty()) {
         return counts;
     }
@@ -323,8 +351,7 @@ EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* tw
         return halfEdgeBase + static_cast<std::uint32_t>(entry);
     };
 
-    const std::uint32_t vertexCount = static_cast<std::uint32_t>(vertices.size());
-    for (std::uint32_t a = 0; a < vertexCount; ++a) {
+    for (std::uint32_t a = first; a < last; ++a) {
         const std::uint64_t* run = entries + groupStart[a];
         const std::uint64_t* const groupEnd = entries + groupStart[a + 1];
         while (run < groupEnd) {
