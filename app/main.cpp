@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "app/MeshFile.h"
@@ -38,9 +40,12 @@ void EndForMemory() {
     std::_Exit(kExitNoMesh);
 }
 
+void FinishMeshBuildOrExit();
+
 // GLUT's own fatal errors (no display, no context the driver could make) as one error line and
 // the status of a mesh that cannot be shown, instead of GLUT's exit status 1, which is Esc's.
 void EndForGlutError(const char* format, va_list arguments) {
+    FinishMeshBuildOrExit();
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::fprintf(stderr, "Error: %s\n", text);
@@ -64,15 +69,14 @@ std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, 
     return std::min(ceiling.resident - need.resident, ceiling.addressSpace - need.addressSpace);
 }
 
-// Reads and builds the mesh, or ends the run with one error line: a file that cannot be read, a
+// Reads the mesh file, or ends the run with one error line: a file that cannot be read, or a
 // mesh that needs more memory than the process can have (known from the header's counts before
 // anything is read where the format has them, else once the data is read, before anything is
-// built), or memory that runs out on the way. drawListBudget receives what is left beside it for
-// the driver's display lists.
-Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget) {
-    // The mesh's storage is mapped as soon as a header tells the counts, and a second thread
-    // faults it in while the file is read and the elements are made.
-    ElementArenaPool pool;
+// built). The mesh's storage is mapped in pool as soon as a header tells the counts, and a
+// second thread faults it in while the file is read and the elements are made. drawListBudget
+// receives what is left beside the mesh for the driver's display lists.
+void ReadMeshOrExit(const std::string& fileName, ElementArenaPool& pool, MeshFileContent* content,
+                    std::uint64_t* drawListBudget) {
     const std::uint64_t size = MeshFileRegularSize(fileName.c_str());
     const std::uint64_t fileSize = size == kUnknownFileSize ? 0 : size;
     // Every format zelconvert reads, welded as its default conversion would be.
@@ -83,9 +87,8 @@ Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget)
             ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));
         }
     };
-    MeshFileContent content;
     std::string message;
-    const MeshImportResult read = MeshImport(fileName, options, &content, &message);
+    const MeshImportResult read = MeshImport(fileName, options, content, &message);
     if (read == MeshImportResult::kNotRecognised) {
         std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
                   << std::endl;
@@ -96,27 +99,59 @@ Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget)
         std::exit(kExitNoMesh);
     }
     // The exact counts: a header's may have told polygons, not triangles, or none at all.
-    *drawListBudget = RefuseWhatCannotFit(fileName, content.vertexCount, content.faceCount,
+    *drawListBudget = RefuseWhatCannotFit(fileName, content->vertexCount, content->faceCount,
                                           MeshMemoryUse::kViewArraysHeld);
-    if (!content.warning.empty()) {
-        std::cerr << MeshFileWarningLine(fileName, content.warning) << std::endl;
+    if (!content->warning.empty()) {
+        std::cerr << MeshFileWarningLine(fileName, content->warning) << std::endl;
     }
-    Mesh* mesh = new (std::nothrow) Mesh();
-    if (mesh != nullptr) {
-        // Both cores share matching and the geometry pass; the mesh comes out the same.
-        mesh->buildThreads = 2;
-        // The mesh releases the arrays as soon as its elements hold their content.
-        ElementArenaPoolAdopt(&pool);
-        mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
-                                content.vertexCount, content.faceCount);
-        ElementArenaPoolAdopt(nullptr);
+}
+
+// The mesh under construction, on a second thread while this one connects to the display, and
+// the file it comes from.
+struct MeshBuild {
+    std::string fileName;
+    Mesh* mesh = nullptr;
+    std::thread thread;
+};
+MeshBuild theBuild;
+
+// Waits for the mesh to be built, or ends the run with one error line when the memory for it
+// could not be had. GLUT's fatal errors wait here too, so that their line follows the report as
+// it would if the mesh were built before GLUT started.
+void FinishMeshBuildOrExit() {
+    if (theBuild.thread.joinable()) {
+        theBuild.thread.join();
     }
-    if (mesh == nullptr || mesh->outOfMemory) {
-        std::cerr << "Error: \"" << fileName << "\": not enough memory to build the mesh"
+    if (theBuild.mesh->outOfMemory) {
+        std::cerr << "Error: \"" << theBuild.fileName << "\": not enough memory to build the mesh"
                   << std::endl;
         std::exit(kExitNoMesh);
     }
-    return mesh;
+}
+
+// Starts building the mesh from the arrays read, on a second thread where one can be had, else
+// on this one; the arrays are released as soon as the elements hold their content.
+void StartMeshBuild(MeshFileContent& content, ElementArenaPool& pool) {
+    theBuild.mesh = new (std::nothrow) Mesh();
+    if (theBuild.mesh == nullptr) {
+        std::cerr << "Error: \"" << theBuild.fileName << "\": not enough memory to build the mesh"
+                  << std::endl;
+        std::exit(kExitNoMesh);
+    }
+    // Both cores share matching and the geometry pass; the mesh comes out the same.
+    theBuild.mesh->buildThreads = 2;
+    auto build = [&content, &pool] {
+        ElementArenaPoolAdopt(&pool);
+        theBuild.mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
+                                         content.vertexCount, content.faceCount);
+        ElementArenaPoolAdopt(nullptr);
+    };
+    try {
+        theBuild.thread = std::thread(build);
+        return;
+    } catch (const std::system_error&) {
+    }
+    build();
 }
 
 }  // namespace
@@ -144,26 +179,37 @@ int main(int argc, char** argv) {
         PrintUsageAndExit();
     }
 
+    theBuild.fileName = fileName;
     std::uint64_t drawListBudget = kPlatformNoLimit;
-    // The reader and the mesh report memory they cannot have themselves; the standard
-    // containers on the way (the reader's messages, the stream) throw instead.
+    // The reader reports memory it cannot have itself; the standard containers on the way (the
+    // reader's messages, the stream, the pool's list) throw instead.
+    std::unique_ptr<ElementArenaPool> pool;
+    MeshFileContent content;
     try {
-        theMesh = LoadMeshOrExit(fileName, &drawListBudget);
+        pool = std::make_unique<ElementArenaPool>();
+        ReadMeshOrExit(fileName, *pool, &content, &drawListBudget);
     } catch (const std::bad_alloc&) {
         std::cerr << "Error: \"" << fileName << "\": not enough memory to read the mesh"
                   << std::endl;
         std::exit(kExitNoMesh);
     }
-    // Lists that would not fit are not recorded: a control group's limit ends a process that
-    // goes beyond it instead of refusing the memory, and Mesa may crash where it is refused.
-    theMesh->drawListBudget = drawListBudget;
-    std::set_new_handler(EndForMemory);
 
+    // The file is read and accepted: the mesh is built while GLUT connects to the display, and
+    // the window opens once the mesh stands.
+    StartMeshBuild(content, *pool);
     // GLUT sees only the program name, so none of its own options bypass the parsing above.
     char* glutArgv[] = {argv[0], nullptr};
     int glutArgc = 1;
     glutInitErrorFunc(EndForGlutError);
     glutInit(&glutArgc, glutArgv);
+    FinishMeshBuildOrExit();
+    // blocks prepared for counts the file did not have go back
+    pool.reset();
+    theMesh = theBuild.mesh;
+    // Lists that would not fit are not recorded: a control group's limit ends a process that
+    // goes beyond it instead of refusing the memory, and Mesa may crash where it is refused.
+    theMesh->drawListBudget = drawListBudget;
+    std::set_new_handler(EndForMemory);
 
     InitScene();
     FitCamerasToMesh();

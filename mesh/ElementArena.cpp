@@ -1,5 +1,6 @@
 #include "mesh/ElementArena.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <system_error>
@@ -108,8 +109,14 @@ void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std:
     // without a thread the blocks stay in the pool, faulted in by their first writes
     try {
         pool.faulting = std::thread([mapped = std::move(mapped)] {
+            // A few MiB at a time: while the kernel faults pages in, the process's mappings
+            // cannot change, and the reader's and the mesh's own allocations wait for it.
+            constexpr std::size_t kFaultInStep = std::size_t(4) << 20;
             for (const ElementArenaPool::Block& block : mapped) {
-                PlatformFaultIn(block.memory, block.bytes);
+                char* const start = static_cast<char*>(block.memory);
+                for (std::size_t done = 0; done < block.bytes; done += kFaultInStep) {
+                    PlatformFaultIn(start + done, std::min(kFaultInStep, block.bytes - done));
+                }
             }
         });
     } catch (const std::system_error&) {

@@ -203,7 +203,7 @@ private:
     bool ConnectAndComputeGeometryOnTwoThreads(EdgeEntryTable& table, const float* coordinates,
                                                const int* indices);
     // The face pass over faces first ... last - 1 while another thread runs it over other faces:
-    // marks, directions and normals, without the creases and the centroid sums.
+    // marks, directions, normals and creases, without the centroid sums.
     void UpdateFaceRange(std::size_t first, std::size_t last);
     // Valences and normals of vertices first ... last - 1, widening squaredRadius (from the
     // centroid) and the bounds low and high over their positions.

@@ -2,7 +2,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -27,7 +26,8 @@ std::size_t PartStart(std::size_t count, std::size_t k) {
 // Runs part(k) for every k in 0 ... kParts - 1, each once, on the calling thread and a second
 // one; the second runs alone() before it takes parts. Without a second thread the calling
 // thread runs everything.
-void RunParts(const std::function<void()>& alone, const std::function<void(std::size_t)>& part) {
+template <typename Alone, typename Part>
+void RunParts(const Alone& alone, const Part& part) {
     std::atomic<std::size_t> next{0};
     auto takeParts = [&next, &part] {
         for (std::size_t k = next++; k < kParts; k = next++) {
@@ -87,18 +87,10 @@ bool Mesh::ConnectAndComputeGeometryOnTwoThreads(EdgeEntryTable& table, const fl
     }
     PrintEdgeReport(edgeCounts);
 
-    // faces by ranges
+    // faces by ranges, with the creases
     drawListsStale = true;
     RunParts(Nothing, [this, faceCount](std::size_t k) {
         UpdateFaceRange(PartStart(faceCount, k), PartStart(faceCount, k + 1));
-    });
-    // creases need both normals of a pair, so they wait for every face; then the vertices
-    const std::size_t halfEdgeCount = halfEdges.size();
-    RunParts(Nothing, [this, halfEdgeCount](std::size_t k) {
-        HalfEdge* const end = halfEdges.front() + PartStart(halfEdgeCount, k + 1);
-        for (HalfEdge* h = halfEdges.front() + PartStart(halfEdgeCount, k); h < end; ++h) {
-            h->ComputeCrease();
-        }
     });
     geometryComputed = true;
     constexpr float kBoundsStart = 1e10f;

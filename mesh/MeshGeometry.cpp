@@ -40,6 +40,27 @@ void AddFaceToCentroid(const Face& face, Vec3& centroid, double& weightSum) {
                          face.Vertex2()->position, centroid, weightSum);
 }
 
+// A copy of the half-edge with the direction and length the face pass gives it, computed from
+// the positions alone: the first of a pair (or a half-edge without twin) computes its own, the
+// second takes the opposite of the first's.
+HalfEdge PassDirection(const HalfEdge& halfEdge) {
+    HalfEdge copy;
+    copy.origin = halfEdge.origin;
+    copy.next = halfEdge.next;
+    if (halfEdge.twin == nullptr || halfEdge.twin > &halfEdge) {
+        copy.ComputeDirection();
+    } else {
+        copy.ComputeDirectionOppositeTo(PassDirection(*halfEdge.twin));
+    }
+    return copy;
+}
+
+// The normal the face pass gives the face, computed from the positions alone.
+Vec3 PassNormal(const Face& face) {
+    return Face::NormalOf(PassDirection(*face.halfEdges[1]).direction,
+                          PassDirection(*face.halfEdges[2]).direction);
+}
+
 // Keeps the larger of the squared radius so far and the position's squared distance.
 void WidenRadius(const Vec3& centroid, const Vec3& position, float& squaredRadius) {
     Vec3 d;
@@ -176,8 +197,9 @@ void Mesh::UpdateFaceRange(std::size_t first, std::size_t last) {
         }
         face->ClassifyDegeneracy();
         // As in UpdateFacesAndCentroid, the second of a pair takes the opposite of the first's
-        // direction; a first in an earlier range may not have it yet, so it is computed here
-        // from a copy, the same way, without writing to the other thread's record.
+        // direction and sets the pair's crease. A first in an earlier range (another thread's)
+        // may not have its direction or its face's normal yet: both are computed here from
+        // copies, the same way, without reading what the other thread writes.
         for (int k = 0; k < 3; ++k) {
             HalfEdge* halfEdge = corners[k];
             const HalfEdge* twin = halfEdge->twin;
@@ -186,14 +208,23 @@ void Mesh::UpdateFaceRange(std::size_t first, std::size_t last) {
             } else if (twin >= rangeStart) {
                 halfEdge->ComputeDirectionFromTwin();
             } else {
-                HalfEdge twinCopy;
-                twinCopy.origin = twin->origin;
-                twinCopy.next = twin->next;
-                twinCopy.ComputeDirection();
-                halfEdge->ComputeDirectionOppositeTo(twinCopy);
+                halfEdge->ComputeDirectionOppositeTo(PassDirection(*twin));
             }
         }
         face->ComputeNormal();
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge* halfEdge = corners[k];
+            HalfEdge* twin = halfEdge->twin;
+            if (twin == nullptr) {
+                halfEdge->crease = true;
+            } else if (twin < halfEdge) {
+                const Vec3 twinNormal =
+                    twin >= rangeStart ? twin->face->normal : PassNormal(*twin->face);
+                halfEdge->crease = Vec3Dot(face->normal, twinNormal) < 0.0f;
+                // the first of the pair is this thread's to set: its own thread leaves it
+                twin->crease = halfEdge->crease;
+            }
+        }
     }
 }
 
