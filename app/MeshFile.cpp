@@ -185,6 +185,7 @@ MeshFileResult MeshFileRead(const char* path, const MeshFileOptions& options,
     const bool weld = options.weld == MeshWeld::kWeld ||
                       (options.weld == MeshWeld::kFormatDefault && MeshFileFormatWelds(format));
     source.countsRead = options.countsRead && !weld ? &options.countsRead : nullptr;
+    source.arraysReserved = options.arraysReserved && !weld ? &options.arraysReserved : nullptr;
 
     MeshFileContent result;
     MeshArrays arrays;

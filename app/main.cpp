@@ -54,12 +54,12 @@ void EndForGlutError(const char* format, va_list arguments) {
     std::_Exit(kExitNoMesh);
 }
 
-// The need for a mesh of these counts against what the process can have: ends the run with one
-// error line when it cannot fit, else gives what is left beside it for the driver's display
-// lists.
+// The need for a mesh of these counts against what the process can have, beside what it holds:
+// ends the run with one error line when it cannot fit, else gives what is left beside it for
+// the driver's display lists.
 std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, int faceCount,
-                                  MeshMemoryUse use) {
-    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, MeshMemoryHeld());
+                                  MeshMemoryUse use, const MeshMemoryAmount& held) {
+    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, held);
     const MeshMemoryAmount ceiling = MeshMemoryCeilingOfProcess();
     if (!MeshMemoryFits(need, ceiling)) {
         std::cerr << "Error: \"" << fileName << "\": " << MeshMemoryShortfallText(need, ceiling)
@@ -72,17 +72,20 @@ std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, 
 // Reads the mesh file, or ends the run with one error line: a file that cannot be read, or a
 // mesh that needs more memory than the process can have (known from the header's counts before
 // anything is read where the format has them, else once the data is read, before anything is
-// built). The mesh's storage is mapped in pool as soon as a header tells the counts, and a
-// second thread faults it in while the file is read and the elements are made. drawListBudget
-// receives what is left beside the mesh for the driver's display lists.
+// built). The mesh's storage is mapped in pool once the arrays have room for the counts a header
+// tells, and a second thread faults it in while the file is read and the elements are made.
+// drawListBudget receives what is left beside the mesh for the driver's display lists.
 void ReadMeshOrExit(const std::string& fileName, ElementArenaPool& pool, MeshFileContent* content,
                     std::uint64_t* drawListBudget) {
     const std::uint64_t size = MeshFileRegularSize(fileName.c_str());
     const std::uint64_t fileSize = size == kUnknownFileSize ? 0 : size;
     // Every format zelconvert reads, welded as its default conversion would be.
     MeshFileOptions options;
-    options.countsRead = [&fileName, &pool, fileSize](int vertexCount, int faceCount) {
-        RefuseWhatCannotFit(fileName, vertexCount, faceCount, MeshMemoryUse::kView);
+    options.countsRead = [&fileName](int vertexCount, int faceCount) {
+        RefuseWhatCannotFit(fileName, vertexCount, faceCount, MeshMemoryUse::kView,
+                            MeshMemoryHeld());
+    };
+    options.arraysReserved = [&pool, fileSize](int vertexCount, int faceCount) {
         if (pool.blocks.empty() && Mesh::StorageWorthPreparing(vertexCount, faceCount, fileSize)) {
             ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));
         }
@@ -98,9 +101,19 @@ void ReadMeshOrExit(const std::string& fileName, ElementArenaPool& pool, MeshFil
         std::cerr << message << std::endl;
         std::exit(kExitNoMesh);
     }
-    // The exact counts: a header's may have told polygons, not triangles, or none at all.
+    // The exact counts: a header's may have told polygons, not triangles, or none at all; storage
+    // prepared for other counts goes back. The storage prepared is part of the need, so what it
+    // holds already (all its address space, the pages faulted in so far) is not counted twice.
+    if (!ElementArenaPoolHolds(pool,
+                               Mesh::StorageSizes(content->vertexCount, content->faceCount))) {
+        ElementArenaPoolRelease(pool);
+    }
+    const std::uint64_t faulted = pool.faultedBytes;
+    MeshMemoryAmount held = MeshMemoryHeld();
+    held.resident -= std::min<std::uint64_t>(held.resident, faulted);
+    held.addressSpace -= std::min<std::uint64_t>(held.addressSpace, ElementArenaPoolBytes(pool));
     *drawListBudget = RefuseWhatCannotFit(fileName, content->vertexCount, content->faceCount,
-                                          MeshMemoryUse::kViewArraysHeld);
+                                          MeshMemoryUse::kViewArraysHeld, held);
     if (!content->warning.empty()) {
         std::cerr << MeshFileWarningLine(fileName, content->warning) << std::endl;
     }

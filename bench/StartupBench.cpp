@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     ElementArenaPool pool;
     MeshFileOptions options;
     const std::uint64_t size = MeshFileRegularSize(argv[1]);
-    options.countsRead = [&pool, size, threads](int vertexCount, int faceCount) {
+    options.arraysReserved = [&pool, size, threads](int vertexCount, int faceCount) {
         if (threads > 1 && size != kUnknownFileSize &&
             Mesh::StorageWorthPreparing(vertexCount, faceCount, size)) {
             ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));

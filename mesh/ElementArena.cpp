@@ -59,13 +59,10 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
 }
 
 ElementArenaPool::~ElementArenaPool() {
-    ElementArenaPoolFinish(*this);
     if (adoptedPool == this) {
         adoptedPool = nullptr;
     }
-    for (const Block& block : blocks) {
-        ElementArenaRelease(block.memory, block.bytes);
-    }
+    ElementArenaPoolRelease(*this);
 }
 
 void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
@@ -108,14 +105,16 @@ void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std:
     }
     // without a thread the blocks stay in the pool, faulted in by their first writes
     try {
-        pool.faulting = std::thread([mapped = std::move(mapped)] {
+        pool.faulting = std::thread([mapped = std::move(mapped), pool = &pool] {
             // A few MiB at a time: while the kernel faults pages in, the process's mappings
             // cannot change, and the reader's and the mesh's own allocations wait for it.
             constexpr std::size_t kFaultInStep = std::size_t(4) << 20;
             for (const ElementArenaPool::Block& block : mapped) {
                 char* const start = static_cast<char*>(block.memory);
                 for (std::size_t done = 0; done < block.bytes; done += kFaultInStep) {
-                    PlatformFaultIn(start + done, std::min(kFaultInStep, block.bytes - done));
+                    const std::size_t step = std::min(kFaultInStep, block.bytes - done);
+                    PlatformFaultIn(start + done, step);
+                    pool->faultedBytes += step;
                 }
             }
         });
@@ -128,6 +127,36 @@ void ElementArenaPoolFinish(ElementArenaPool& pool) {
     if (pool.faulting.joinable()) {
         pool.faulting.join();
     }
+}
+
+bool ElementArenaPoolHolds(const ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
+    std::size_t matched = 0;
+    for (std::size_t bytes : sizes) {
+        if (bytes < kElementArenaMappedMinimum) {
+            continue;
+        }
+        if (matched == pool.blocks.size() || pool.blocks[matched].bytes != bytes) {
+            return false;
+        }
+        ++matched;
+    }
+    return matched == pool.blocks.size();
+}
+
+std::size_t ElementArenaPoolBytes(const ElementArenaPool& pool) {
+    std::size_t bytes = 0;
+    for (const ElementArenaPool::Block& block : pool.blocks) {
+        bytes += RoundUpToPages(block.bytes);
+    }
+    return bytes;
+}
+
+void ElementArenaPoolRelease(ElementArenaPool& pool) {
+    ElementArenaPoolFinish(pool);
+    for (const ElementArenaPool::Block& block : pool.blocks) {
+        ElementArenaRelease(block.memory, block.bytes);
+    }
+    pool.blocks.clear();
 }
 
 void ElementArenaPoolAdopt(ElementArenaPool* pool) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <new>
@@ -31,6 +32,8 @@ struct ElementArenaPool {
     std::vector<Block> blocks;
     // The thread of ElementArenaPoolPrepareAhead while it has not been joined.
     std::thread faulting;
+    // Bytes that thread has faulted in so far.
+    std::atomic<std::size_t> faultedBytes{0};
 
     ElementArenaPool() = default;
     ~ElementArenaPool();
@@ -51,6 +54,12 @@ void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size
 void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
 // Waits for the thread of ElementArenaPoolPrepareAhead, if one runs.
 void ElementArenaPoolFinish(ElementArenaPool& pool);
+// Whether the pool's blocks are exactly those ElementArenaPoolPrepare would make for sizes.
+bool ElementArenaPoolHolds(const ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
+// Bytes of address space the pool's blocks take.
+std::size_t ElementArenaPoolBytes(const ElementArenaPool& pool);
+// Waits for the pool's thread and returns every block not taken.
+void ElementArenaPoolRelease(ElementArenaPool& pool);
 // Makes pool the one ElementArenaAllocate draws from on the calling thread, or none for null.
 void ElementArenaPoolAdopt(ElementArenaPool* pool);
 

@@ -10,8 +10,9 @@
 
 // What the process does with the mesh, which decides its peak.
 enum class MeshMemoryUse {
-    // The viewer: read, build (the arrays released as soon as the elements hold them), geometry,
-    // window and first frame; display lists not included (MeshMemoryDrawListNeed).
+    // The viewer: read (the storage prepared meanwhile), build (the arrays held until matching is
+    // done, GLUT loading the driver meanwhile), geometry, window and first frame; display lists
+    // not included (MeshMemoryDrawListNeed).
     kView,
     // The viewer once the arrays are read and held: the same peak, the arrays not counted twice.
     kViewArraysHeld,
