@@ -87,7 +87,6 @@ bool Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         MeshVertex* vertex = vertexStore.New();
         vertex->id = i;
         vertex->position = Vec3{coordinates[3 * i], coordinates[3 * i + 1], coordinates[3 * i + 2]};
-        vertices.push_back(vertex);
     }
     MeshVertex* const vertexTable = vertexStore.Data();
 
@@ -101,11 +100,9 @@ bool Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         HalfEdge* halfEdge2 = halfEdgeStore.New();
         Face* face = faceStore.New(halfEdge0, halfEdge1, halfEdge2);
         face->id = j;
-        faces.push_back(face);
         for (int c = 0; c < 3; ++c) {
             HalfEdge* halfEdge = face->halfEdges[c];
             halfEdge->id = halfEdgeCounter++;
-            halfEdges.push_back(halfEdge);
             int index = indices[3 * std::size_t(j) + c];
             assert(index >= 0 && index < vertexCount);
             MeshVertex* vertex = vertexTable + index;
@@ -125,15 +122,12 @@ void Mesh::ReleaseForMemory() {
     outOfMemory = true;
     connected = false;
     geometryComputed = false;
-    vertices = ElementList<MeshVertex>();
-    faces = ElementList<Face>();
-    halfEdges = ElementList<HalfEdge>();
-    vertexCursor = vertices.end();
-    halfEdgeCursor = halfEdges.end();
-    faceCursor = faces.end();
     vertexStore.Release();
     faceStore.Release();
     halfEdgeStore.Release();
+    vertexCursor = vertices.end();
+    halfEdgeCursor = halfEdges.end();
+    faceCursor = faces.end();
     maxVertexId = -1;
     maxHalfEdgeId = -1;
     maxFaceId = -1;

@@ -1,8 +1,26 @@
 #pragma once
 
+// How a mesh is stored. The construction, matching, geometry and drawing code and zelcheck's
+// topology pass all rely on these rules; this is the one place they are written down.
+// 1. Each kind of element lives in one ElementArena, its records contiguous in id order, and the
+//    list of that kind (vertices, faces, halfEdges) is that arena's run of records. A record's id
+//    is its position in its list (ElementList::PositionOf, ElementList::operator[]), so ids and
+//    pointers convert by an offset, and the vertex records are an array OpenGL can read with the
+//    record's size as stride.
+// 2. The face at position f owns the half-edges at positions 3f, 3f + 1 and 3f + 2, one per
+//    corner in order; half-edge k runs from corner k to the next corner of its face. So the
+//    half-edge list matches the input corner list one to one, and a position gives its face
+//    (FacePosition) and the next half-edge (NextHalfEdgePosition) without a record read.
+// 3. Memory order is id order is visit order: every walk over a list meets the records in the
+//    order of their addresses, so of two half-edges the one at the lower address is met first.
+// 4. Matching can hand the twins back as positions written over the corner list the elements were
+//    made from (TwinPositionsInCorners): it reads every corner before it writes a position, and a
+//    corner and a position take 4 bytes each.
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "camera/Vec3.h"
@@ -16,6 +34,12 @@
 
 // A triangle mesh as vertices, faces and half-edges; it owns all of its elements.
 class Mesh {
+    // Storage of the elements, in id order; the three lists are views of it. It comes first, so
+    // that it exists before the lists and cursors made from it.
+    ElementArena<MeshVertex> vertexStore;
+    ElementArena<Face> faceStore;
+    ElementArena<HalfEdge> halfEdgeStore;
+
 public:
     // Largest vertex id.
     std::int32_t maxVertexId = -1;
@@ -24,11 +48,11 @@ public:
     // Largest face id.
     std::int32_t maxFaceId = -1;
     // All vertices in id order.
-    ElementList<MeshVertex> vertices;
+    ElementList<MeshVertex> vertices{vertexStore};
     // All faces in id order.
-    ElementList<Face> faces;
+    ElementList<Face> faces{faceStore};
     // All half-edges of faces in id order.
-    ElementList<HalfEdge> halfEdges;
+    ElementList<HalfEdge> halfEdges{halfEdgeStore};
     // Edge matching has run and the twin links are valid.
     bool connected = false;
     // The geometry pass has run.
@@ -93,6 +117,21 @@ public:
     bool MatchEdges();
     // Marks a half-edge without twin among the positions MatchEdgesWithoutReport hands back.
     static constexpr std::uint32_t kNoTwin = 0xffffffffu;
+    // The position in faces of the face that owns the half-edge at halfEdgePosition.
+    static constexpr std::uint32_t FacePosition(std::uint32_t halfEdgePosition) {
+        return halfEdgePosition / 3;
+    }
+    // The position of the next half-edge of the same face.
+    static constexpr std::uint32_t NextHalfEdgePosition(std::uint32_t halfEdgePosition) {
+        return halfEdgePosition % 3 == 2 ? halfEdgePosition - 2 : halfEdgePosition + 1;
+    }
+    // The corner list the elements were made from, as room for MatchEdgesWithoutReport's twin
+    // positions (one per half-edge) once the corners are no longer needed.
+    static std::uint32_t* TwinPositionsInCorners(int* corners) {
+        // an unsigned view of an int may alias it
+        static_assert(std::is_same_v<std::uint32_t, unsigned int>, "a position is an unsigned int");
+        return reinterpret_cast<std::uint32_t*>(corners);
+    }
     // The same matching, keeping the counts in edgeCounts, without printing the report; returns
     // connected. twinPositions, when given, has room for one number per half-edge and receives,
     // for the half-edge at each position of halfEdges, its twin's position or kNoTwin: the links
@@ -199,10 +238,6 @@ private:
     // Deletes the display lists; they are made again when next drawn.
     void ReleaseDrawLists();
 
-    // Storage of the elements, in id order; the three lists run over it.
-    ElementArena<MeshVertex> vertexStore;
-    ElementArena<Face> faceStore;
-    ElementArena<HalfEdge> halfEdgeStore;
     // First display list per choice of normals (none, face, vertex), 0 until recorded, and the
     // number of consecutive lists the choice was recorded in.
     unsigned int drawLists[3] = {0, 0, 0};

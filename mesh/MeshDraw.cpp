@@ -232,11 +232,10 @@ bool Mesh::DrawFacesIndexed() {
     glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(3, GL_FLOAT, sizeof(MeshVertex), &vertexBase->position.x);
     glNormalPointer(GL_FLOAT, sizeof(MeshVertex), &vertexBase->normal.x);
-    // The half-edges are stored three a face in face order, corner by corner, so their list is
-    // the corner list, read without the face records.
+    // The half-edge list is the corner list, so it is read without the face records.
     std::size_t corner = 0;
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
-        corners[corner++] = static_cast<GLuint>((*halfEdgeCursor)->origin - vertexBase);
+        corners[corner++] = static_cast<GLuint>(vertices.PositionOf((*halfEdgeCursor)->origin));
         if (corner == kCornersPerSlice) {
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(corner), GL_UNSIGNED_INT,
                            corners.get());
