@@ -21,13 +21,6 @@ Mesh::Mesh(const float* coordinates, const int* indices, int vertexCount, int fa
     Build(coordinates, indices, vertexCount, faceCount);
 }
 
-Mesh::~Mesh() {
-    // The element stores release the elements.
-    if (drawListRelease != nullptr) {
-        (this->*drawListRelease)();
-    }
-}
-
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
     if (!CreateElements(coordinates, indices, vertexCount, faceCount)) {
         return false;
@@ -80,7 +73,7 @@ bool Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         ReleaseForMemory();
         return false;
     }
-    drawListsStale = true;
+    ++elementsVersion;
 
     // vertices in input order; the store, indexed by vertex number, is the lookup table
     for (int i = 0; i < vertexCount; ++i) {
@@ -132,7 +125,7 @@ void Mesh::ReleaseForMemory() {
     maxHalfEdgeId = -1;
     maxFaceId = -1;
     edgeCounts = EdgeCounts();
-    drawListsStale = true;
+    ++elementsVersion;
 }
 
 bool Mesh::MatchEdges() {

@@ -80,19 +80,16 @@ public:
     Vec3 colour{0.5f, 0.5f, 0.5f};
     // Options passed to element drawing; Draw sets the two normal flags.
     DrawOptions drawOptions;
-    // Bytes the OpenGL driver may still take for display lists: a list whose estimate
-    // (MeshMemoryDrawListNeed) exceeds it is not recorded, and its faces are sent as they stand.
-    // Recording takes from it, releasing the lists gives back; 0 from the moment the driver
-    // could not record a list (it ran out of memory). Unlimited unless a caller knows better.
-    std::uint64_t drawListBudget = UINT64_MAX;
+    // Raised whenever the elements or their drawn values change (construction, marks, the
+    // geometry pass), so that a copy of them kept elsewhere (drawing's display lists) is known to
+    // be out of date.
+    std::uint64_t elementsVersion = 0;
 
     // An empty mesh, for the building steps to be run one by one.
     Mesh();
     // Builds the mesh from three coordinates per vertex and three vertex numbers per face (see
     // outOfMemory).
     Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount);
-    // Releases every vertex, face and half-edge, and the display lists of the current context.
-    ~Mesh();
     // A mesh owns its elements, so it is never copied.
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
@@ -172,17 +169,14 @@ public:
     // The smallest and largest coordinates over all vertices.
     void ComputeBounds();
 
-    // Reads and clears one of the OpenGL driver's error flags (glGetError); the drawing checks
-    // through it whether the driver recorded or drew everything. Tests replace it to stand for a
-    // driver that runs out of memory, which Mesa cannot be made to do reliably.
-    static unsigned int (*drawGetError)();
-
-    // Draws every face as one batch of triangles; needs a current OpenGL context. The batch is
-    // recorded in a display list per choice of normals when a choice is drawn a second time in a
-    // row, and replayed afterwards.
+    // Draws every face as one batch of triangles in immediate mode; needs a current OpenGL
+    // context. MeshDrawLists draws the same from display lists.
     void Draw();
-    // The same drawing, always sent in immediate mode.
-    void DrawImmediate();
+    // Queries shading and lighting, sets the mesh colour and chooses the normals: the start of
+    // every drawing of the mesh.
+    void BeginDraw();
+    // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
+    void DrawFaces();
 
 private:
     // The half-edges grouped by start vertex, for the length of one matching: group v runs from
@@ -219,40 +213,4 @@ private:
     // Classifies every edge from the runs of its two directions, links the good pairs as twins
     // (also in twinPositions, when given) and returns the counts.
     EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions);
-
-    // Queries shading and lighting, sets the mesh colour and chooses the normals.
-    void BeginDraw();
-    // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
-    void DrawFaces();
-    // The same faces as Draw sends and records them; a mesh in one colour gets it once.
-    void DrawFacesForList();
-    // With vertex normals, the faces of a mesh in one colour as one indexed draw over the vertex
-    // records; false, having sent nothing, when the corner list cannot be had, and false also when
-    // the driver had no room for the slices (drawn then in part: the caller draws every face
-    // again, which gives the same pixels). While recording, a slice list that fails to record
-    // ends the recording early (drawListFailed).
-    bool DrawFacesIndexed();
-    // True when the driver reported an error since the last call: the recording or drawing
-    // before it did not complete. Every pending error is taken.
-    static bool DrawTakeErrors();
-    // Deletes the display lists; they are made again when next drawn.
-    void ReleaseDrawLists();
-
-    // First display list per choice of normals (none, face, vertex), 0 until recorded, and the
-    // number of consecutive lists the choice was recorded in.
-    unsigned int drawLists[3] = {0, 0, 0};
-    int drawListCounts[3] = {0, 0, 0};
-    // The budget each recorded choice took.
-    std::uint64_t drawListCosts[3] = {0, 0, 0};
-    // The normals choice of the last frame drawn without a list, -1 for none.
-    int lastDrawChoice = -1;
-    // The elements' drawn values changed since the lists were recorded.
-    bool drawListsStale = false;
-    // A slice list of the recording under way failed to record.
-    bool drawListFailed = false;
-    // The driver had no room for the indexed slices once; faces go out one by one since.
-    bool indexedDrawFailed = false;
-    // Set to ReleaseDrawLists once a list is recorded, so that the destructor frees the lists
-    // while a mesh that was never drawn needs no OpenGL.
-    void (Mesh::*drawListRelease)() = nullptr;
 };
