@@ -143,7 +143,10 @@ int main(int argc, char** argv) {
     }
     // Lists that would not fit are not recorded: a control group's limit ends a process that
     // goes beyond it instead of refusing the memory, and Mesa may crash where it is refused.
-    theMesh->drawListBudget = drawListBudget;
+    theMeshDrawLists = new (std::nothrow) MeshDrawLists(*theMesh);
+    if (theMeshDrawLists != nullptr) {
+        theMeshDrawLists->budget = drawListBudget;
+    }
     std::set_new_handler(EndForMemory);
 
     // GLUT sees only the program name, so none of its own options bypass the parsing above.

@@ -1,8 +1,9 @@
-// Replays the viewer's start-up on one mesh file of a native format (ZEL, OFF, PLY, OBJ, STL) and prints when each step ends, as absolute
-// CLOCK_MONOTONIC seconds, so that bench/startup.py can measure from the moment it spawned us.
-// The steps are main's own: read, build (the report is the last line the mesh prints), window
-// and scene, camera fit, then the first frame drawn and swapped, finished with glFinish. After
-// each step it also prints the resident memory and its peak so far, in kB.
+// Replays the viewer's start-up on one mesh file of a native format (ZEL, OFF, PLY, OBJ, STL) and
+// prints when each step ends, as absolute CLOCK_MONOTONIC seconds, so that bench/startup.py can
+// measure from the moment it spawned us. The steps are main's own: read, build (the report is the
+// last line the mesh prints), window and scene, camera fit, then the first frame drawn and swapped,
+// finished with glFinish. After each step it also prints the resident memory and its peak so far,
+// in kB.
 #include <GL/glut.h>
 #include <time.h>
 
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
     theMesh = new Mesh();
     theMesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
                                content.vertexCount, content.faceCount);
+    // drawn as the viewer draws it
+    theMeshDrawLists = new MeshDrawLists(*theMesh);
     const double built = Now();
     Step("report", clock.lastLineEnd);
     Step("built", built);

@@ -1,5 +1,6 @@
 #include "mesh/ElementArena.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -50,6 +51,11 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
         return;
     }
     PlatformUnmap(block, bytes);
+}
+
+void ElementArenaOverflow(std::size_t capacity) {
+    std::fprintf(stderr, "Error: element storage of %zu records asked for one more\n", capacity);
+    std::abort();
 }
 
 ElementArenaPool::~ElementArenaPool() {
