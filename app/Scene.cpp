@@ -7,6 +7,7 @@
 
 Viewer theViewer;
 Mesh* theMesh = nullptr;
+MeshDrawLists* theMeshDrawLists = nullptr;
 
 namespace {
 
@@ -118,7 +119,9 @@ void DrawScene() {
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    if (theMesh != nullptr) {
+    if (theMeshDrawLists != nullptr) {
+        theMeshDrawLists->Draw();
+    } else if (theMesh != nullptr) {
         theMesh->Draw();
     }
     glPopMatrix();

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "mesh/Mesh.h"
+#include "mesh/MeshDrawLists.h"
 #include "viewer/Viewer.h"
 
 // The program's one window object, built during static initialisation.
 extern Viewer theViewer;
 // The mesh shown in the window; null until start-up has built it.
 extern Mesh* theMesh;
+// The display lists theMesh is drawn from; while null the mesh is drawn in immediate mode. Like
+// the mesh, never released: the process ends without tearing the scene down.
+extern MeshDrawLists* theMeshDrawLists;
 
 // Opens the "ZEL viewer" window, installs the callbacks, sets the lights and GL state and places
 // the cameras provisionally.

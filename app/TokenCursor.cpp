@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace {
 
@@ -276,34 +278,36 @@ NumberStatus ParseLong(std::string_view token, long long& value) {
     return NumberStatus::kOk;
 }
 
-NumberStatus ParseFloat(std::string_view token, float& value) {
-    // a token cut at the longest a reader takes is no number, whatever it begins with
-    if (token.size() > kMaxTokenLength) {
-        return NumberStatus::kNotNumber;
-    }
-    const char* p = token.data();
-    const char* end = p + token.size();
+namespace {
+
+// Skips a plus sign that stream extraction accepts and from_chars does not; false when what
+// follows cannot begin a number ("+-1" stays refused).
+bool SkipPlusSign(const char*& p, const char* end) {
     if (p != end && *p == '+') {
         ++p;
-        if (p == end || !(IsDigit(*p) || *p == '.')) {
-            return NumberStatus::kNotNumber;
-        }
+        return p != end && (IsDigit(*p) || *p == '.');
     }
-    ShortDecimal decimal;
-    if (ShortDecimalScan(p, end, decimal) == end && ShortDecimalValue(decimal, value)) {
-        return NumberStatus::kOk;
-    }
-    float parsed = 0.0f;
+    return true;
+}
+
+// The general conversion of a whole token as stream extraction reads it, for float or double.
+template <typename Number>
+NumberStatus ParseGeneral(std::string_view token, const char* p, const char* end, Number& value) {
+    Number parsed = 0;
     std::from_chars_result result = std::from_chars(p, end, parsed, std::chars_format::general);
     if (result.ec == std::errc::invalid_argument || result.ptr != end) {
         return NumberStatus::kNotNumber;
     }
     if (result.ec == std::errc::result_out_of_range) {
         // Stream extraction takes an underflow as zero or a denormal but refuses an overflow;
-        // strtof tells the two apart. This path is rare, so the copy does not matter.
+        // strtof and strtod tell the two apart. This path is rare, so the copy does not matter.
         std::string copy(token);
         char* stop = nullptr;
-        parsed = std::strtof(copy.c_str(), &stop);
+        if constexpr (std::is_same_v<Number, float>) {
+            parsed = std::strtof(copy.c_str(), &stop);
+        } else {
+            parsed = std::strtod(copy.c_str(), &stop);
+        }
         if (stop != copy.c_str() + copy.size()) {
             return NumberStatus::kNotNumber;
         }
@@ -315,37 +319,35 @@ NumberStatus ParseFloat(std::string_view token, float& value) {
     return NumberStatus::kOk;
 }
 
-NumberStatus ParseDouble(std::string_view token, double& value) {
+}  // namespace
+
+NumberStatus ParseFloat(std::string_view token, float& value) {
     // a token cut at the longest a reader takes is no number, whatever it begins with
     if (token.size() > kMaxTokenLength) {
         return NumberStatus::kNotNumber;
     }
     const char* p = token.data();
     const char* end = p + token.size();
-    if (p != end && *p == '+') {
-        ++p;
-        if (p == end || !(IsDigit(*p) || *p == '.')) {
-            return NumberStatus::kNotNumber;
-        }
-    }
-    double parsed = 0.0;
-    std::from_chars_result result = std::from_chars(p, end, parsed, std::chars_format::general);
-    if (result.ec == std::errc::invalid_argument || result.ptr != end) {
+    if (!SkipPlusSign(p, end)) {
         return NumberStatus::kNotNumber;
     }
-    if (result.ec == std::errc::result_out_of_range) {
-        std::string copy(token);
-        char* stop = nullptr;
-        parsed = std::strtod(copy.c_str(), &stop);
-        if (stop != copy.c_str() + copy.size()) {
-            return NumberStatus::kNotNumber;
-        }
+    ShortDecimal decimal;
+    if (ShortDecimalScan(p, end, decimal) == end && ShortDecimalValue(decimal, value)) {
+        return NumberStatus::kOk;
     }
-    if (!std::isfinite(parsed)) {
-        return NumberStatus::kNotFinite;
+    return ParseGeneral(token, p, end, value);
+}
+
+NumberStatus ParseDouble(std::string_view token, double& value) {
+    if (token.size() > kMaxTokenLength) {
+        return NumberStatus::kNotNumber;
     }
-    value = parsed;
-    return NumberStatus::kOk;
+    const char* p = token.data();
+    const char* end = p + token.size();
+    if (!SkipPlusSign(p, end)) {
+        return NumberStatus::kNotNumber;
+    }
+    return ParseGeneral(token, p, end, value);
 }
 
 std::string QuotedToken(std::string_view token) {

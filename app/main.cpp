@@ -221,7 +221,10 @@ int main(int argc, char** argv) {
     theMesh = theBuild.mesh;
     // Lists that would not fit are not recorded: a control group's limit ends a process that
     // goes beyond it instead of refusing the memory, and Mesa may crash where it is refused.
-    theMesh->drawListBudget = drawListBudget;
+    theMeshDrawLists = new (std::nothrow) MeshDrawLists(*theMesh);
+    if (theMeshDrawLists != nullptr) {
+        theMeshDrawLists->budget = drawListBudget;
+    }
     std::set_new_handler(EndForMemory);
 
     InitScene();

@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     } else {
         build();
     }
+    // drawn as the viewer draws it
+    theMeshDrawLists = new MeshDrawLists(*theMesh);
     const double built = Now();
     Step("report", clock.lastLineEnd);
     Step("built", built);

@@ -1,20 +1,19 @@
 #include "check/CheckFormat.h"
 
 #include <algorithm>
-#include <assimp/Importer.hpp>
 #include <cctype>
 #include <cstddef>
 #include <set>
 
 #include "app/MeshFile.h"
+#include "convert/SceneImport.h"
 
 namespace {
 
 // The extensions, lower case and without the dot; the importer's list reads "*.3ds;*.ac;...".
 std::set<std::string> CheckFormatExtensions() {
     std::set<std::string> extensions;
-    std::string list;
-    Assimp::Importer().GetExtensionList(list);
+    const std::string list = SceneImportExtensionList();
     std::size_t start = 0;
     while (start < list.size()) {
         std::size_t end = list.find(';', start);

@@ -67,12 +67,6 @@ std::vector<std::int32_t> SingletonSets(std::size_t count) {
     return parent;
 }
 
-// The half-edges lie in one run in id order, three per face in face order, so a position in the
-// run gives the face (position / 3) and the next half-edge of the face.
-std::uint32_t NextPosition(std::uint32_t position) {
-    return position % 3 == 2 ? position - 2 : position + 1;
-}
-
 // Counts the sets of faces joined through good edges (twins) and, when every half-edge has a
 // twin, the vertex fans: the cycles of the turn h -> next(twin(h)), which walks the outgoing
 // half-edges round their vertex. A vertex where several closed sheets touch has one fan per
@@ -90,12 +84,12 @@ void CountSets(std::uint32_t* twins, std::size_t halfEdgeCount, std::size_t face
         if (m == Mesh::kNoTwin) {
             continue;
         }
-        if (k < m && JoinSets(faceSets, static_cast<std::int32_t>(k / 3),
-                              static_cast<std::int32_t>(m / 3))) {
+        if (k < m && JoinSets(faceSets, static_cast<std::int32_t>(Mesh::FacePosition(k)),
+                              static_cast<std::int32_t>(Mesh::FacePosition(m)))) {
             --*components;
         }
         if (countFans) {
-            twins[k] = NextPosition(m);
+            twins[k] = Mesh::NextHalfEdgePosition(m);
         }
     }
     *fans = 0;
@@ -233,12 +227,11 @@ bool CheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* ch
         return false;
     }
     ElementArenaPoolAdopt(&pool);
-    // The indices are not read once the elements exist and hold one number per half-edge (an
-    // unsigned view of an int may alias it), so matching and the topology pass work in them
-    // rather than in fresh pages.
-    const bool built = BuildInto(
-        content.coordinates.get(), content.indices.get(), content.vertexCount, content.faceCount,
-        reinterpret_cast<std::uint32_t*>(content.indices.get()), mesh, check);
+    // The indices are not read once the elements exist and hold one number per half-edge, so
+    // matching and the topology pass work in them rather than in fresh pages.
+    const bool built = BuildInto(content.coordinates.get(), content.indices.get(),
+                                 content.vertexCount, content.faceCount,
+                                 Mesh::TwinPositionsInCorners(content.indices.get()), mesh, check);
     ElementArenaPoolAdopt(nullptr);
     if (!built) {
         *message = OutOfMemoryError(path);

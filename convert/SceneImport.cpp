@@ -185,3 +185,9 @@ bool SceneImport(const std::string& path, MeshFileContent* content, bool* recogn
     *content = std::move(result);
     return true;
 }
+
+std::string SceneImportExtensionList() {
+    std::string list;
+    Assimp::Importer().GetExtensionList(list);
+    return list;
+}

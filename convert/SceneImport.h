@@ -10,3 +10,6 @@
 // recognised is false when no importer knows the file at all. Threads may call it at once.
 bool SceneImport(const std::string& path, MeshFileContent* content, bool* recognised,
                  std::string* message);
+// The file name patterns SceneImport reads, as "*.3ds;*.ac;..."; empty in a build without the
+// importer.
+std::string SceneImportExtensionList();

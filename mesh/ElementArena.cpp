@@ -1,6 +1,7 @@
 #include "mesh/ElementArena.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <system_error>
@@ -56,6 +57,11 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
         ElementArenaPoolFinish(*adoptedPool);
     }
     PlatformUnmap(block, bytes);
+}
+
+void ElementArenaOverflow(std::size_t capacity) {
+    std::fprintf(stderr, "Error: element storage of %zu records asked for one more\n", capacity);
+    std::abort();
 }
 
 ElementArenaPool::~ElementArenaPool() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <cassert>
 #include <cstddef>
 #include <new>
 #include <thread>
@@ -14,6 +13,9 @@
 void* ElementArenaAllocate(std::size_t bytes);
 // Returns a block from ElementArenaAllocate of the same size.
 void ElementArenaRelease(void* block, std::size_t bytes);
+// Ends the process with one line on standard error: a record was asked for beyond the capacity
+// reserved, which would be written past the block.
+[[noreturn]] void ElementArenaOverflow(std::size_t capacity);
 // Blocks of at least this size are mapped from the system's pages; smaller ones come from the heap,
 // where one more mapping would cost more than it saves (and the address sanitizer watches their
 // ends).
@@ -86,10 +88,13 @@ public:
         capacity_ = records_ != nullptr ? capacity : 0;
         return records_ != nullptr;
     }
-    // Constructs the next record from the arguments and returns it; the capacity must allow it.
+    // Constructs the next record from the arguments and returns it. The capacity must allow it:
+    // this is checked in every build, since a record past it would land outside the block.
     template <typename... Arguments>
     T* New(Arguments&&... arguments) {
-        assert(size_ < capacity_);
+        if (size_ == capacity_) {
+            ElementArenaOverflow(capacity_);
+        }
         return new (records_ + size_++) T(std::forward<Arguments>(arguments)...);
     }
     // The first record, or null before Reserve.

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <iterator>
 
-// An append-only list of element pointers in id order. The mesh makes its elements one after
-// another in an ElementArena and appends them in the same order, so the list is the run of
-// records from the first appended one: it needs no storage of its own, and a walk over it reads
-// the records in memory order. Iterating yields the element pointers.
+#include "mesh/ElementArena.h"
+
+// The records of one ElementArena as a list of element pointers in id order. The list holds no
+// storage of its own: it is the run of records the arena has made, now and later, so the two can
+// never disagree, and a walk over it reads the records in memory order. Iterating yields the
+// element pointers.
 template <typename T>
 class ElementList {
 public:
@@ -50,28 +52,32 @@ public:
     };
     using const_iterator = iterator;
 
-    // Appends an element; it must be the record right after the last one appended.
-    void push_back(T* element) {
-        if (size_ == 0) {
-            first_ = element;
-        }
-        assert(element == first_ + size_);
-        ++size_;
-    }
+    // The list of the records arena makes; the arena must outlive the list.
+    explicit ElementList(const ElementArena<T>& arena) : arena_(&arena) {}
+
     // Position of the first element.
-    iterator begin() const { return iterator(first_); }
+    iterator begin() const { return iterator(arena_->Data()); }
     // Position after the last element.
-    iterator end() const { return iterator(first_ + size_); }
+    iterator end() const { return iterator(arena_->Data() + arena_->Size()); }
     // Number of elements.
-    std::size_t size() const { return size_; }
+    std::size_t size() const { return arena_->Size(); }
     // True without elements.
-    bool empty() const { return size_ == 0; }
+    bool empty() const { return arena_->Size() == 0; }
     // The first element; the list must not be empty.
-    T* front() const { return first_; }
+    T* front() const { return arena_->Data(); }
     // The last element; the list must not be empty.
-    T* back() const { return first_ + size_ - 1; }
+    T* back() const { return arena_->Data() + arena_->Size() - 1; }
+    // The element at a position, which is its id.
+    T* operator[](std::size_t position) const {
+        assert(position < arena_->Size());
+        return arena_->Data() + position;
+    }
+    // The position of an element of this list: its offset from the first, which is its id.
+    std::size_t PositionOf(const T* element) const {
+        assert(element >= arena_->Data() && element < arena_->Data() + arena_->Size());
+        return static_cast<std::size_t>(element - arena_->Data());
+    }
 
 private:
-    T* first_ = nullptr;
-    std::size_t size_ = 0;
+    const ElementArena<T>* arena_;
 };

@@ -21,13 +21,6 @@ Mesh::Mesh(const float* coordinates, const int* indices, int vertexCount, int fa
     Build(coordinates, indices, vertexCount, faceCount);
 }
 
-Mesh::~Mesh() {
-    // The element stores release the elements.
-    if (drawListRelease != nullptr) {
-        (this->*drawListRelease)();
-    }
-}
-
 bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, int faceCount) {
     if (!CreateElements(coordinates, indices, vertexCount, faceCount)) {
         return false;
@@ -106,14 +99,13 @@ bool Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         ReleaseForMemory();
         return false;
     }
-    drawListsStale = true;
+    ++elementsVersion;
 
     // vertices in input order; the store, indexed by vertex number, is the lookup table
     for (int i = 0; i < vertexCount; ++i) {
         MeshVertex* vertex = vertexStore.New();
         vertex->id = i;
         vertex->position = Vec3{coordinates[3 * i], coordinates[3 * i + 1], coordinates[3 * i + 2]};
-        vertices.push_back(vertex);
     }
     MeshVertex* const vertexTable = vertexStore.Data();
 
@@ -127,11 +119,9 @@ bool Mesh::CreateElements(const float* coordinates, const int* indices, int vert
         HalfEdge* halfEdge2 = halfEdgeStore.New();
         Face* face = faceStore.New(halfEdge0, halfEdge1, halfEdge2);
         face->id = j;
-        faces.push_back(face);
         for (int c = 0; c < 3; ++c) {
             HalfEdge* halfEdge = face->halfEdges[c];
             halfEdge->id = halfEdgeCounter++;
-            halfEdges.push_back(halfEdge);
             int index = indices[3 * std::size_t(j) + c];
             assert(index >= 0 && index < vertexCount);
             MeshVertex* vertex = vertexTable + index;
@@ -151,20 +141,17 @@ void Mesh::ReleaseForMemory() {
     outOfMemory = true;
     connected = false;
     geometryComputed = false;
-    vertices = ElementList<MeshVertex>();
-    faces = ElementList<Face>();
-    halfEdges = ElementList<HalfEdge>();
-    vertexCursor = vertices.end();
-    halfEdgeCursor = halfEdges.end();
-    faceCursor = faces.end();
     vertexStore.Release();
     faceStore.Release();
     halfEdgeStore.Release();
+    vertexCursor = vertices.end();
+    halfEdgeCursor = halfEdges.end();
+    faceCursor = faces.end();
     maxVertexId = -1;
     maxHalfEdgeId = -1;
     maxFaceId = -1;
     edgeCounts = EdgeCounts();
-    drawListsStale = true;
+    ++elementsVersion;
 }
 
 bool Mesh::MatchEdges() {

@@ -1,8 +1,26 @@
 #pragma once
 
+// How a mesh is stored. The construction, matching, geometry and drawing code and zelcheck's
+// topology pass all rely on these rules; this is the one place they are written down.
+// 1. Each kind of element lives in one ElementArena, its records contiguous in id order, and the
+//    list of that kind (vertices, faces, halfEdges) is that arena's run of records. A record's id
+//    is its position in its list (ElementList::PositionOf, ElementList::operator[]), so ids and
+//    pointers convert by an offset, and the vertex records are an array OpenGL can read with the
+//    record's size as stride.
+// 2. The face at position f owns the half-edges at positions 3f, 3f + 1 and 3f + 2, one per
+//    corner in order; half-edge k runs from corner k to the next corner of its face. So the
+//    half-edge list matches the input corner list one to one, and a position gives its face
+//    (FacePosition) and the next half-edge (NextHalfEdgePosition) without a record read.
+// 3. Memory order is id order is visit order: every walk over a list meets the records in the
+//    order of their addresses, so of two half-edges the one at the lower address is met first.
+// 4. Matching can hand the twins back as positions written over the corner list the elements were
+//    made from (TwinPositionsInCorners): it reads every corner before it writes a position, and a
+//    corner and a position take 4 bytes each.
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "camera/Vec3.h"
@@ -16,6 +34,12 @@
 
 // A triangle mesh as vertices, faces and half-edges; it owns all of its elements.
 class Mesh {
+    // Storage of the elements, in id order; the three lists are views of it. It comes first, so
+    // that it exists before the lists and cursors made from it.
+    ElementArena<MeshVertex> vertexStore;
+    ElementArena<Face> faceStore;
+    ElementArena<HalfEdge> halfEdgeStore;
+
 public:
     // Largest vertex id.
     std::int32_t maxVertexId = -1;
@@ -24,11 +48,11 @@ public:
     // Largest face id.
     std::int32_t maxFaceId = -1;
     // All vertices in id order.
-    ElementList<MeshVertex> vertices;
+    ElementList<MeshVertex> vertices{vertexStore};
     // All faces in id order.
-    ElementList<Face> faces;
+    ElementList<Face> faces{faceStore};
     // All half-edges of faces in id order.
-    ElementList<HalfEdge> halfEdges;
+    ElementList<HalfEdge> halfEdges{halfEdgeStore};
     // Edge matching has run and the twin links are valid.
     bool connected = false;
     // The geometry pass has run.
@@ -56,11 +80,10 @@ public:
     Vec3 colour{0.5f, 0.5f, 0.5f};
     // Options passed to element drawing; Draw sets the two normal flags.
     DrawOptions drawOptions;
-    // Bytes the OpenGL driver may still take for display lists: a list whose estimate
-    // (MeshMemoryDrawListNeed) exceeds it is not recorded, and its faces are sent as they stand.
-    // Recording takes from it, releasing the lists gives back; 0 from the moment the driver
-    // could not record a list (it ran out of memory). Unlimited unless a caller knows better.
-    std::uint64_t drawListBudget = UINT64_MAX;
+    // Raised whenever the elements or their drawn values change (construction, marks, the
+    // geometry pass), so that a copy of them kept elsewhere (drawing's display lists) is known to
+    // be out of date.
+    std::uint64_t elementsVersion = 0;
     // Threads Build may use: 1, or 2 to share matching and the geometry pass with a second
     // thread, which gives every record and value bit for bit as one thread does.
     int buildThreads = 1;
@@ -70,8 +93,6 @@ public:
     // Builds the mesh from three coordinates per vertex and three vertex numbers per face (see
     // outOfMemory).
     Mesh(const float* coordinates, const int* indices, int vertexCount, int faceCount);
-    // Releases every vertex, face and half-edge, and the display lists of the current context.
-    ~Mesh();
     // A mesh owns its elements, so it is never copied.
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
@@ -102,6 +123,21 @@ public:
     bool MatchEdges();
     // Marks a half-edge without twin among the positions MatchEdgesWithoutReport hands back.
     static constexpr std::uint32_t kNoTwin = 0xffffffffu;
+    // The position in faces of the face that owns the half-edge at halfEdgePosition.
+    static constexpr std::uint32_t FacePosition(std::uint32_t halfEdgePosition) {
+        return halfEdgePosition / 3;
+    }
+    // The position of the next half-edge of the same face.
+    static constexpr std::uint32_t NextHalfEdgePosition(std::uint32_t halfEdgePosition) {
+        return halfEdgePosition % 3 == 2 ? halfEdgePosition - 2 : halfEdgePosition + 1;
+    }
+    // The corner list the elements were made from, as room for MatchEdgesWithoutReport's twin
+    // positions (one per half-edge) once the corners are no longer needed.
+    static std::uint32_t* TwinPositionsInCorners(int* corners) {
+        // an unsigned view of an int may alias it
+        static_assert(std::is_same_v<std::uint32_t, unsigned int>, "a position is an unsigned int");
+        return reinterpret_cast<std::uint32_t*>(corners);
+    }
     // The same matching, keeping the counts in edgeCounts, without printing the report; returns
     // connected. twinPositions, when given, has room for one number per half-edge and receives,
     // for the half-edge at each position of halfEdges, its twin's position or kNoTwin: the links
@@ -142,17 +178,14 @@ public:
     // The smallest and largest coordinates over all vertices.
     void ComputeBounds();
 
-    // Reads and clears one of the OpenGL driver's error flags (glGetError); the drawing checks
-    // through it whether the driver recorded or drew everything. Tests replace it to stand for a
-    // driver that runs out of memory, which Mesa cannot be made to do reliably.
-    static unsigned int (*drawGetError)();
-
-    // Draws every face as one batch of triangles; needs a current OpenGL context. The batch is
-    // recorded in a display list per choice of normals when a choice is drawn a second time in a
-    // row, and replayed afterwards.
+    // Draws every face as one batch of triangles in immediate mode; needs a current OpenGL
+    // context. MeshDrawLists draws the same from display lists.
     void Draw();
-    // The same drawing, always sent in immediate mode.
-    void DrawImmediate();
+    // Queries shading and lighting, sets the mesh colour and chooses the normals: the start of
+    // every drawing of the mesh.
+    void BeginDraw();
+    // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
+    void DrawFaces();
 
 private:
     // The half-edges grouped by start vertex, for the length of one matching: group v runs from
@@ -209,44 +242,4 @@ private:
     // centroid) and the bounds low and high over their positions.
     void UpdateVertexRange(std::size_t first, std::size_t last, float& squaredRadius, Vec3& low,
                            Vec3& high);
-
-    // Queries shading and lighting, sets the mesh colour and chooses the normals.
-    void BeginDraw();
-    // Sends every face between one glBegin/glEnd pair, walking faces with faceCursor.
-    void DrawFaces();
-    // The same faces as Draw sends and records them; a mesh in one colour gets it once.
-    void DrawFacesForList();
-    // With vertex normals, the faces of a mesh in one colour as one indexed draw over the vertex
-    // records; false, having sent nothing, when the corner list cannot be had, and false also when
-    // the driver had no room for the slices (drawn then in part: the caller draws every face
-    // again, which gives the same pixels). While recording, a slice list that fails to record
-    // ends the recording early (drawListFailed).
-    bool DrawFacesIndexed();
-    // True when the driver reported an error since the last call: the recording or drawing
-    // before it did not complete. Every pending error is taken.
-    static bool DrawTakeErrors();
-    // Deletes the display lists; they are made again when next drawn.
-    void ReleaseDrawLists();
-
-    // Storage of the elements, in id order; the three lists run over it.
-    ElementArena<MeshVertex> vertexStore;
-    ElementArena<Face> faceStore;
-    ElementArena<HalfEdge> halfEdgeStore;
-    // First display list per choice of normals (none, face, vertex), 0 until recorded, and the
-    // number of consecutive lists the choice was recorded in.
-    unsigned int drawLists[3] = {0, 0, 0};
-    int drawListCounts[3] = {0, 0, 0};
-    // The budget each recorded choice took.
-    std::uint64_t drawListCosts[3] = {0, 0, 0};
-    // The normals choice of the last frame drawn without a list, -1 for none.
-    int lastDrawChoice = -1;
-    // The elements' drawn values changed since the lists were recorded.
-    bool drawListsStale = false;
-    // A slice list of the recording under way failed to record.
-    bool drawListFailed = false;
-    // The driver had no room for the indexed slices once; faces go out one by one since.
-    bool indexedDrawFailed = false;
-    // Set to ReleaseDrawLists once a list is recorded, so that the destructor frees the lists
-    // while a mesh that was never drawn needs no OpenGL.
-    void (Mesh::*drawListRelease)() = nullptr;
 };

@@ -88,7 +88,7 @@ bool Mesh::ConnectAndComputeGeometryOnTwoThreads(EdgeEntryTable& table, const fl
     PrintEdgeReport(edgeCounts);
 
     // faces by ranges, with the creases
-    drawListsStale = true;
+    ++elementsVersion;
     RunParts(Nothing, [this, faceCount](std::size_t k) {
         UpdateFaceRange(PartStart(faceCount, k), PartStart(faceCount, k + 1));
     });

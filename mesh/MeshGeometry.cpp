@@ -81,7 +81,7 @@ void WidenBounds(const Vec3& p, Vec3& boundsMin, Vec3& boundsMax) {
 }  // namespace
 
 void Mesh::MarkBoundaryVertices() {
-    drawListsStale = true;
+    ++elementsVersion;
     for (halfEdgeCursor = halfEdges.begin(); halfEdgeCursor != halfEdges.end(); ++halfEdgeCursor) {
         (*halfEdgeCursor)->MarkBoundary();
     }
@@ -106,7 +106,7 @@ void Mesh::ComputeGeometry() {
 
 void Mesh::ComputeGeometryInTwoPasses(bool marks) {
     assert(connected);
-    drawListsStale = true;
+    ++elementsVersion;
     // The steps stream the element records several times and reach twins and vertices at random;
     // two traversals read each record about once. Every value comes out bit for bit as the
     // steps give it: the same operations in the same order per element and per sum.

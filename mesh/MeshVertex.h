@@ -32,6 +32,8 @@ struct MeshVertex {
     void ComputeValenceAndNormal();
     // Sends the optional normal, the boundary colour and the position; call inside glBegin/glEnd.
     void Draw(const DrawOptions& options) const;
+    // Sends the material and colour every vertex with this boundary flag is drawn in.
+    static void DrawColour(bool onBoundary);
 };
 
 // About half a vertex is made per triangle, beside three half-edges and one face.

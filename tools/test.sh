@@ -20,7 +20,7 @@ xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
 
 echo "== g++ build =="
 cmake -S . -B "$prefix" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
-  -DZEL_TESTS=ON -DZEL_BENCH=ON -DZEL_CONVERT=ON >/dev/null
+  -DZEL_TESTS=ON -DZEL_BENCH=ON -DZEL_IMPORTER=ON -DZEL_CONVERT=ON -DZEL_CHECK=ON >/dev/null
 cmake --build "$prefix" -j "$jobs"
 ctest --test-dir "$prefix" --output-on-failure -j "$jobs" -L unit
 # Installs the build into a temporary prefix and runs each installed program once.

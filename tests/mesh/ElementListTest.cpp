@@ -88,29 +88,33 @@ TEST(ElementArena, AnAdoptedPoolHandsItsPreparedBlocksToThatThreadOnly) {
     ElementArenaRelease(afterwards, kMapped);
 }
 
-TEST(ElementList, IteratesAppendedElementsInOrderWithCursors) {
+TEST(ElementList, IteratesTheArenasRecordsInOrderWithCursors) {
     ElementArena<MeshVertex> arena;
     ASSERT_TRUE(arena.Reserve(5));
-    ElementList<MeshVertex> list;
+    const ElementList<MeshVertex> list(arena);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(list.begin(), list.end());
-    std::vector<MeshVertex*> appended;
+    std::vector<MeshVertex*> made;
     for (int i = 0; i < 5; ++i) {
         MeshVertex* v = arena.New();
         v->id = 10 + i;
-        list.push_back(v);
-        appended.push_back(v);
+        made.push_back(v);
+        // the list is the arena's records as they are made, nothing to keep in step
+        EXPECT_EQ(list.size(), made.size());
     }
     EXPECT_FALSE(list.empty());
-    EXPECT_EQ(list.size(), 5u);
-    EXPECT_EQ(list.front(), appended.front());
-    EXPECT_EQ(list.back(), appended.back());
+    EXPECT_EQ(list.front(), made.front());
+    EXPECT_EQ(list.back(), made.back());
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        EXPECT_EQ(list[k], made[k]);
+        EXPECT_EQ(list.PositionOf(made[k]), k);
+    }
 
     std::vector<MeshVertex*> walked;
     for (MeshVertex* v : list) {
         walked.push_back(v);
     }
-    EXPECT_EQ(walked, appended);
+    EXPECT_EQ(walked, made);
 
     // A cursor steps both ways and compares like a list position.
     ElementList<MeshVertex>::iterator cursor = list.begin();
@@ -126,6 +130,21 @@ TEST(ElementList, IteratesAppendedElementsInOrderWithCursors) {
     }
     EXPECT_EQ(cursor, list.end());
     EXPECT_NE(cursor, list.begin());
+
+    arena.Release();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.begin(), list.end());
+}
+
+TEST(ElementArenaDeathTest, ARecordBeyondTheCapacityEndsTheProcessInEveryBuild) {
+    ElementArena<MeshVertex> vertices;
+    ASSERT_TRUE(vertices.Reserve(0));
+    EXPECT_DEATH(vertices.New(), "element storage of 0 records");
+    ElementArena<HalfEdge> halfEdges;
+    ASSERT_TRUE(halfEdges.Reserve(2));
+    halfEdges.New();
+    halfEdges.New();
+    EXPECT_DEATH(halfEdges.New(), "element storage of 2 records asked for one more");
 }
 
 // The records' sizes are checked where they are declared; fields moved for packing still start

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "mesh/Mesh.h"
+#include "mesh/MeshDrawLists.h"
 #include "mesh/MeshMemory.h"
 #include "tests/mesh/MeshFixtures.h"
 #include "tests/support/GlWindow.h"
 
-// Mesh::Draw records its command stream in a display list and replays it; every frame must look
-// and leave the GL state exactly as the plain immediate-mode stream does.
+// MeshDrawLists records the mesh's command stream in display lists and replays them; every frame
+// must look and leave the GL state exactly as the plain immediate-mode stream (Mesh::Draw) does.
 namespace {
 
 constexpr int kSize = 512;
@@ -88,17 +89,18 @@ protected:
     // the faces.
     static void ExpectListsDrawLikeImmediateMode(Mesh& mesh, const char* name) {
         SCOPED_TRACE(name);
+        MeshDrawLists lists(mesh);
         for (bool connected : {true, false}) {
             for (GLenum shading : {GL_SMOOTH, GL_FLAT}) {
                 for (bool lighting : {true, false}) {
                     mesh.connected = connected;
                     glShadeModel(shading);
                     lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
-                    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+                    const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
                     const DrawOptions options = mesh.drawOptions;
                     for (int pass = 0; pass < 3; ++pass) {
                         mesh.faceCursor = mesh.faces.begin();
-                        const Frame listed = DrawFrame([&mesh] { mesh.Draw(); });
+                        const Frame listed = DrawFrame([&lists] { lists.Draw(); });
                         EXPECT_TRUE(listed == immediate)
                             << "pass " << pass << " shading " << shading << " lighting " << lighting
                             << " connected " << connected;
@@ -134,24 +136,25 @@ TEST_F(MeshDrawList, RealSizedToriDrawLikeImmediateMode) {
 TEST_F(MeshDrawList, GeometryPassRecordsAgain) {
     fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(24, 12));
     Mesh& mesh = *built.mesh;
+    MeshDrawLists lists(mesh);
     glEnable(GL_LIGHTING);
     Frame before;
     for (int pass = 0; pass < 3; ++pass) {
-        before = DrawFrame([&mesh] { mesh.Draw(); });
+        before = DrawFrame([&lists] { lists.Draw(); });
     }
     // Move one vertex and recompute: the recorded frame is out of date and must not be replayed.
     mesh.vertices.front()->position.z += 1.5f;
     mesh.ComputeGeometry();
-    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
     EXPECT_FALSE(before == immediate);
     for (int pass = 0; pass < 3; ++pass) {
-        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+        EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
     }
 }
 
-TEST_F(MeshDrawList, SlicedRecordingHoldsItsListsUntilTheMeshGoes) {
+TEST_F(MeshDrawList, SlicedRecordingHoldsItsListsUntilTheyGo) {
     // 50,000 faces in vertex normals are recorded in three lists (two full slices and the
-    // rest); all of them are released with the mesh, none is left behind.
+    // rest); all of them are released with the lists object, none is left behind.
     const auto listsInUse = [] {
         int count = 0;
         for (GLuint id = 1; id <= 256; ++id) {
@@ -163,17 +166,18 @@ TEST_F(MeshDrawList, SlicedRecordingHoldsItsListsUntilTheMeshGoes) {
     {
         fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
         Mesh& mesh = *built.mesh;
+        MeshDrawLists lists(mesh);
         glShadeModel(GL_SMOOTH);
         glEnable(GL_LIGHTING);
-        const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+        const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
         for (int pass = 0; pass < 3; ++pass) {
-            EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+            EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
         }
         EXPECT_EQ(listsInUse(), before + 3);
         // A geometry pass drops the old lists before the choice is recorded again.
         mesh.ComputeGeometry();
         for (int pass = 0; pass < 2; ++pass) {
-            mesh.Draw();
+            lists.Draw();
         }
         EXPECT_EQ(listsInUse(), before + 3);
     }
@@ -187,9 +191,9 @@ class FailingDriver {
 public:
     explicit FailingDriver(int queriesBefore) {
         countdown = queriesBefore;
-        Mesh::drawGetError = Query;
+        MeshDrawLists::getError = Query;
     }
-    ~FailingDriver() { Mesh::drawGetError = real; }
+    ~FailingDriver() { MeshDrawLists::getError = real; }
     static int failures;
 
 private:
@@ -206,7 +210,7 @@ private:
 };
 int FailingDriver::failures = 0;
 int FailingDriver::countdown = 0;
-unsigned int (*FailingDriver::real)() = Mesh::drawGetError;
+unsigned int (*FailingDriver::real)() = MeshDrawLists::getError;
 
 TEST_F(MeshDrawList, ListsTheDriverCannotRecordAreDroppedAndTheFacesSentAsBefore) {
     // A recording is checked after its lists end: for vertex normals after each slice list (the
@@ -215,31 +219,32 @@ TEST_F(MeshDrawList, ListsTheDriverCannotRecordAreDroppedAndTheFacesSentAsBefore
     // and no list is left.
     fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
     Mesh& mesh = *built.mesh;
+    MeshDrawLists lists(mesh);
     glEnable(GL_LIGHTING);
     for (GLenum shading : {GL_SMOOTH, GL_FLAT}) {
         glShadeModel(shading);
-        const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+        const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
         // the first query clears what is pending, then one per list ended
         for (int failing : shading == GL_SMOOTH ? std::vector<int>{1, 2, 3} : std::vector<int>{1}) {
             SCOPED_TRACE(std::string(shading == GL_SMOOTH ? "smooth" : "flat") +
                          ", failing query " + std::to_string(failing));
-            mesh.drawListBudget = UINT64_MAX;
+            lists.budget = UINT64_MAX;
             mesh.ComputeGeometry();
-            EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate);
+            EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate);
             const int failuresBefore = FailingDriver::failures;
             Frame recording;
             {
                 FailingDriver driver(failing);
-                recording = DrawFrame([&mesh] { mesh.Draw(); });
+                recording = DrawFrame([&lists] { lists.Draw(); });
             }
             EXPECT_EQ(FailingDriver::failures, failuresBefore + 1);
-            EXPECT_EQ(mesh.drawListBudget, 0u);
+            EXPECT_EQ(lists.budget, 0u);
             EXPECT_TRUE(recording == immediate);
             for (GLuint id = 1; id <= 8; ++id) {
                 EXPECT_EQ(glIsList(id), GL_FALSE) << "list " << id;
             }
             for (int pass = 0; pass < 2; ++pass) {
-                EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+                EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
             }
         }
     }
@@ -251,60 +256,62 @@ TEST_F(MeshDrawList, SlicesTheDriverCannotDrawAreSentAgainFaceByFace) {
     // pixels), then and from then on.
     fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(250, 100));
     Mesh& mesh = *built.mesh;
+    MeshDrawLists lists(mesh);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_LIGHTING);
-    mesh.drawListBudget = 0;
-    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    lists.budget = 0;
+    const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
     const int failuresBefore = FailingDriver::failures;
     Frame first;
     {
         // the query before the slices clears what is pending; the one after them fails
         FailingDriver driver(1);
-        first = DrawFrame([&mesh] { mesh.Draw(); });
+        first = DrawFrame([&lists] { lists.Draw(); });
     }
     EXPECT_EQ(FailingDriver::failures, failuresBefore + 1);
     EXPECT_TRUE(first == immediate);
     for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+        EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
     }
 }
 
 TEST_F(MeshDrawList, ListsAreRecordedOnlyWithinTheirBudget) {
     fixtures::BuiltMesh built = fixtures::Build(fixtures::Torus(300, 100));
     Mesh& mesh = *built.mesh;
+    MeshDrawLists lists(mesh);
     const int faceCount = static_cast<int>(mesh.faces.size());
     glShadeModel(GL_FLAT);
     glEnable(GL_LIGHTING);
-    const Frame immediate = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    const Frame immediate = DrawFrame([&mesh] { mesh.Draw(); });
     const std::uint64_t flatCost = MeshMemoryDrawListNeed(faceCount, false);
     const std::uint64_t smoothCost = MeshMemoryDrawListNeed(faceCount, true);
     ASSERT_LT(smoothCost, flatCost);
 
     // short of the face-normal list by one byte: no list, the same picture
-    mesh.drawListBudget = flatCost - 1;
+    lists.budget = flatCost - 1;
     for (int pass = 0; pass < 3; ++pass) {
-        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+        EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
     }
-    EXPECT_EQ(mesh.drawListBudget, flatCost - 1);
+    EXPECT_EQ(lists.budget, flatCost - 1);
     EXPECT_EQ(glIsList(1), GL_FALSE);
 
     // enough for it: recorded, and its estimate taken from the budget
-    mesh.drawListBudget = flatCost + smoothCost;
+    lists.budget = flatCost + smoothCost;
     for (int pass = 0; pass < 3; ++pass) {
-        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == immediate) << "pass " << pass;
+        EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == immediate) << "pass " << pass;
     }
-    EXPECT_EQ(mesh.drawListBudget, smoothCost);
+    EXPECT_EQ(lists.budget, smoothCost);
     // the indexed list fits what is left beside it
     glShadeModel(GL_SMOOTH);
-    const Frame smooth = DrawFrame([&mesh] { mesh.DrawImmediate(); });
+    const Frame smooth = DrawFrame([&mesh] { mesh.Draw(); });
     for (int pass = 0; pass < 3; ++pass) {
-        EXPECT_TRUE(DrawFrame([&mesh] { mesh.Draw(); }) == smooth) << "pass " << pass;
+        EXPECT_TRUE(DrawFrame([&lists] { lists.Draw(); }) == smooth) << "pass " << pass;
     }
-    EXPECT_EQ(mesh.drawListBudget, 0u);
+    EXPECT_EQ(lists.budget, 0u);
     // a geometry pass releases both lists and gives their share back
     mesh.ComputeGeometry();
-    mesh.Draw();
-    EXPECT_EQ(mesh.drawListBudget, flatCost + smoothCost);
+    lists.Draw();
+    EXPECT_EQ(lists.budget, flatCost + smoothCost);
 }
 
 TEST_F(MeshDrawList, MeshColourIsSetEveryFrame) {
@@ -312,9 +319,10 @@ TEST_F(MeshDrawList, MeshColourIsSetEveryFrame) {
     // when the mesh has no faces to cover it.
     fixtures::BuiltMesh built = fixtures::Build(fixtures::Empty());
     Mesh& mesh = *built.mesh;
+    MeshDrawLists lists(mesh);
     for (float grey : {0.25f, 0.75f}) {
         mesh.colour.Set(grey, grey, grey);
-        const Frame frame = DrawFrame([&mesh] { mesh.Draw(); });
+        const Frame frame = DrawFrame([&lists] { lists.Draw(); });
         EXPECT_EQ(frame.state[3], grey);
         EXPECT_EQ(frame.state[6], 1.0f);
     }
