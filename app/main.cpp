@@ -207,14 +207,20 @@ int main(int argc, char** argv) {
         std::exit(kExitNoMesh);
     }
 
-    // The file is read and accepted: the mesh is built while GLUT connects to the display, and
-    // the window opens once the mesh stands.
+    // The file is read and accepted: the mesh is built while GLUT connects to the display.
     StartMeshBuild(content, *pool);
     // GLUT sees only the program name, so none of its own options bypass the parsing above.
     char* glutArgv[] = {argv[0], nullptr};
     int glutArgc = 1;
     glutInitErrorFunc(EndForGlutError);
     glutInit(&glutArgc, glutArgv);
+    // Without a memory limit of the process's own the window and its context are made meanwhile
+    // too; under one they wait for the mesh, so that memory running out ends in the building
+    // step's one line and never inside the driver.
+    const bool windowWhileBuilding = MeshMemoryBoundByMachineOnly();
+    if (windowWhileBuilding) {
+        InitScene();
+    }
     FinishMeshBuildOrExit();
     // blocks prepared for counts the file did not have go back
     pool.reset();
@@ -227,7 +233,9 @@ int main(int argc, char** argv) {
     }
     std::set_new_handler(EndForMemory);
 
-    InitScene();
+    if (!windowWhileBuilding) {
+        InitScene();
+    }
     FitCamerasToMesh();
     glutMainLoop();
     std::exit(0);

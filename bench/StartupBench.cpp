@@ -5,7 +5,8 @@
 // finished with glFinish. After each step it also prints the resident memory and its peak so far,
 // in kB. THREADS 2 (the default) builds as the viewer does, its storage faulted in ahead by a
 // second thread, the steps after the elements shared with it, and GLUT connecting to the
-// display meanwhile ("built" then includes that); 1 builds on one thread.
+// display meanwhile, without a memory limit also opening the window ("built" then includes that,
+// and "scene" is the camera fit alone); 1 builds on one thread.
 #include <GL/glut.h>
 #include <time.h>
 
@@ -22,6 +23,7 @@
 #include "app/Scene.h"
 #include "mesh/ElementArena.h"
 #include "mesh/Mesh.h"
+#include "mesh/MeshMemory.h"
 
 namespace {
 
@@ -105,9 +107,13 @@ int main(int argc, char** argv) {
     // As the viewer does: with two threads the mesh is built while GLUT connects to the display.
     char* glutArgv[] = {argv[0], nullptr};
     int glutArgc = 1;
+    const bool windowWhileBuilding = threads > 1 && MeshMemoryBoundByMachineOnly();
     if (threads > 1) {
         std::thread builder(build);
         glutInit(&glutArgc, glutArgv);
+        if (windowWhileBuilding) {
+            InitScene();
+        }
         builder.join();
     } else {
         build();
@@ -120,7 +126,9 @@ int main(int argc, char** argv) {
     if (threads <= 1) {
         glutInit(&glutArgc, glutArgv);
     }
-    InitScene();
+    if (!windowWhileBuilding) {
+        InitScene();
+    }
     FitCamerasToMesh();
     Step("scene", Now());
     DisplayFunc();

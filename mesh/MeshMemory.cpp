@@ -19,9 +19,9 @@ constexpr std::uint64_t kArrayBytesPerFace = 3 * sizeof(int);
 // crashing as often as reporting an error, so it counts in full against an address-space limit.
 constexpr std::uint64_t kDriverContextBytes = 80000000;
 constexpr std::uint64_t kDriverAddressSpaceBytes = 640000000;
-// Of these, what GLUT's connection to the display loads (the driver's libraries), which the
-// viewer has while it builds the mesh.
-constexpr std::uint64_t kDriverLoadBytes = 60000000;
+// Of the address space, what GLUT's connection to the display takes (the driver's libraries),
+// which the viewer has while it builds the mesh; without a limit of its own it also makes its
+// window and context meanwhile, whose memory is all of the context's.
 constexpr std::uint64_t kDriverLoadAddressSpaceBytes = 220000000;
 constexpr std::uint64_t kFirstFrameBytes = 22000000;
 constexpr double kFirstFrameBytesPerFace = 10.4;
@@ -70,12 +70,13 @@ MeshMemoryAmount MeshMemoryNeed(int vertexCount, int faceCount, MeshMemoryUse us
         case MeshMemoryUse::kView: {
             // The storage (elements and table) is prepared from the header's counts while the
             // arrays are read, and the arrays are kept until matching is done, while GLUT loads
-            // the driver. The window and the first frame come once the table is gone.
+            // the driver (and, without a limit, makes the window). The first frame comes once
+            // the table is gone.
             const std::uint64_t building = coordinates + corners + records + table;
             const std::uint64_t frame =
                 kFirstFrameBytes + PerFace(kFirstFrameBytesPerFace, faceCount);
             peak.resident =
-                std::max(building + kDriverLoadBytes, records + kDriverContextBytes + frame);
+                std::max(building + kDriverContextBytes, records + kDriverContextBytes + frame);
             peak.addressSpace = std::max(building + kDriverLoadAddressSpaceBytes,
                                          records + kDriverAddressSpaceBytes + frame);
             break;
@@ -90,7 +91,7 @@ MeshMemoryAmount MeshMemoryNeed(int vertexCount, int faceCount, MeshMemoryUse us
             const auto beyondArrays = [arrays](std::uint64_t bytes) {
                 return bytes > arrays ? bytes - arrays : 0;
             };
-            peak.resident = std::max(building + kDriverLoadBytes,
+            peak.resident = std::max(building + kDriverContextBytes,
                                      beyondArrays(records + kDriverContextBytes + frame));
             peak.addressSpace = std::max(building + kDriverLoadAddressSpaceBytes,
                                          beyondArrays(records + kDriverAddressSpaceBytes + frame));
@@ -124,6 +125,13 @@ MeshMemoryAmount MeshMemoryCeiling(const PlatformMemoryFiles& files,
 
 MeshMemoryAmount MeshMemoryCeilingOfProcess() {
     return MeshMemoryCeiling(PlatformMemoryFiles(), PlatformAddressSpaceLimit());
+}
+
+bool MeshMemoryBoundByMachineOnly() {
+    const PlatformMemoryFiles files;
+    return PlatformAddressSpaceLimit() == kPlatformNoLimit &&
+           PlatformDataLimit() == kPlatformNoLimit &&
+           PlatformCgroupMemoryLimit(files) >= PlatformPhysicalMemory(files);
 }
 
 bool MeshMemoryFits(const MeshMemoryAmount& need, const MeshMemoryAmount& ceiling) {

@@ -49,6 +49,10 @@ MeshMemoryAmount MeshMemoryCeiling(const PlatformMemoryFiles& files,
                                    std::uint64_t addressSpaceLimit);
 // The same for this process, from the system's files and its own limit.
 MeshMemoryAmount MeshMemoryCeilingOfProcess();
+// Whether the process has no memory limit of its own (no address-space or data limit, no
+// control group's below the machine's memory), so that only the machine's memory, which the
+// kernel hands out on trust, bounds it.
+bool MeshMemoryBoundByMachineOnly();
 // Whether the need fits under the ceiling in both measures.
 bool MeshMemoryFits(const MeshMemoryAmount& need, const MeshMemoryAmount& ceiling);
 // Why the need does not fit, e.g. "needs 31.2 GB, at most 24.0 GB can be had", in the measure

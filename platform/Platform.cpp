@@ -41,6 +41,10 @@ std::uint64_t PlatformAddressSpaceLimit() {
     return kPlatformNoLimit;
 }
 
+std::uint64_t PlatformDataLimit() {
+    return kPlatformNoLimit;
+}
+
 std::uint64_t PlatformResidentBytes() {
     return 0;
 }
@@ -166,6 +170,14 @@ bool PlatformSyncFile(std::FILE* file) {
 std::uint64_t PlatformAddressSpaceLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return kPlatformNoLimit;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+std::uint64_t PlatformDataLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return kPlatformNoLimit;
     }
     return static_cast<std::uint64_t>(limit.rlim_cur);

@@ -35,6 +35,9 @@ bool PlatformSyncFile(std::FILE* file);
 
 // The process's address-space limit (soft RLIMIT_AS) in bytes, or kPlatformNoLimit.
 std::uint64_t PlatformAddressSpaceLimit();
+// The process's data limit (soft RLIMIT_DATA: heap and private writable mappings) in bytes, or
+// kPlatformNoLimit (always in the portable build).
+std::uint64_t PlatformDataLimit();
 // The resident memory of the process now, in bytes; 0 when not known (the portable build).
 std::uint64_t PlatformResidentBytes();
 // The address space the process uses now, in bytes; 0 when not known (the portable build).
