@@ -446,6 +446,15 @@ TEST(MeshEquivalence, TwoThreadsBuildBitForBitWhatOneThreadBuilds) {
         for (std::size_t i = 0; i < oneFields.size(); ++i) {
             ASSERT_EQ(twoFields[i], oneFields[i]) << "record " << i;
         }
+        // the same from arrays the mesh does not take over
+        Mesh fromArrays;
+        fromArrays.buildThreads = 2;
+        {
+            CerrCapture capture;
+            fromArrays.Build(data.coordinates.data(), data.indices.data(), ZelMeshVertexCount(data),
+                             ZelMeshFaceCount(data));
+        }
+        ASSERT_EQ(AllFields(fromArrays), oneFields);
     }
 }
 
