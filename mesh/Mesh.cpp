@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <utility>
@@ -163,12 +164,17 @@ bool Mesh::MatchEdges() {
 }
 
 void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
-    std::cerr << "There are " << counts.total << " edges" << std::endl;
-    std::cerr << counts.good << " good edges" << std::endl;
-    std::cerr << counts.boundary << " boundary edges" << std::endl;
-    std::cerr << counts.nonManifold << " non-manifold edges" << std::endl;
-    std::cerr << counts.degenerate << " degenerate edges" << std::endl;
-    std::cerr << counts.inconsistent << " edges with inconsistent normals" << std::endl;
+    // The six lines go out in one write, so that nothing another thread prints meanwhile (the
+    // viewer's GLUT start, a driver's warning) lands inside the report.
+    char report[512];
+    const int length =
+        std::snprintf(report, sizeof report,
+                      "There are %d edges\n%d good edges\n%d boundary edges\n%d non-manifold "
+                      "edges\n%d degenerate edges\n%d edges with inconsistent normals\n",
+                      counts.total, counts.good, counts.boundary, counts.nonManifold,
+                      counts.degenerate, counts.inconsistent);
+    std::cerr.write(report, length);
+    std::cerr.flush();
 }
 
 bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions, const int* corners) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -62,6 +63,24 @@ TEST(MeshMemoryNeed, ViewerPeaksWhileMatchingOrWhenShowingAndCountsTheDriversRes
     }
     // the indexed list of vertex normals is the smaller one
     EXPECT_LT(MeshMemoryDrawListNeed(1000000, true), MeshMemoryDrawListNeed(1000000, false));
+}
+
+TEST(MeshMemoryCeiling, AProcessLimitOfItsOwnBindsItBesidesTheMachine) {
+    // A data or address-space limit of the process, however large, is one of its own; the soft
+    // limits are raised back afterwards, which the hard ones allow.
+    for (int resource : {RLIMIT_DATA, RLIMIT_AS}) {
+        rlimit before{};
+        ASSERT_EQ(getrlimit(resource, &before), 0);
+        if (before.rlim_cur != RLIM_INFINITY) {
+            EXPECT_FALSE(MeshMemoryBoundByMachineOnly());
+            continue;
+        }
+        rlimit limited = before;
+        limited.rlim_cur = rlim_t(1) << 50;
+        ASSERT_EQ(setrlimit(resource, &limited), 0);
+        EXPECT_FALSE(MeshMemoryBoundByMachineOnly()) << resource;
+        ASSERT_EQ(setrlimit(resource, &before), 0);
+    }
 }
 
 TEST(MeshMemoryCeiling, TakesTheSmallestOfMemoryPlusSwapAndTheGroupAndKeepsTheAddressSpaceLimit) {
