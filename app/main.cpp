@@ -69,6 +69,11 @@ std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, 
     return std::min(ceiling.resident - need.resident, ceiling.addressSpace - need.addressSpace);
 }
 
+// Whether a second core can take part of the start (an unknown count is taken as two).
+bool SecondCore() {
+    return std::thread::hardware_concurrency() != 1;
+}
+
 // Reads the mesh file, or ends the run with one error line: a file that cannot be read, or a
 // mesh that needs more memory than the process can have (known from the header's counts before
 // anything is read where the format has them, else once the data is read, before anything is
@@ -86,7 +91,8 @@ void ReadMeshOrExit(const std::string& fileName, ElementArenaPool& pool, MeshFil
                             MeshMemoryHeld());
     };
     options.arraysReserved = [&pool, fileSize](int vertexCount, int faceCount) {
-        if (pool.blocks.empty() && Mesh::StorageWorthPreparing(vertexCount, faceCount, fileSize)) {
+        if (pool.blocks.empty() && SecondCore() &&
+            Mesh::StorageWorthPreparing(vertexCount, faceCount, fileSize)) {
             ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));
         }
     };
@@ -152,7 +158,7 @@ void StartMeshBuild(MeshFileContent& content, ElementArenaPool& pool) {
         std::exit(kExitNoMesh);
     }
     // Both cores share matching and the geometry pass; the mesh comes out the same.
-    theBuild.mesh->buildThreads = 2;
+    theBuild.mesh->buildThreads = SecondCore() ? 2 : 1;
     auto build = [&content, &pool] {
         ElementArenaPoolAdopt(&pool);
         theBuild.mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
@@ -163,6 +169,7 @@ void StartMeshBuild(MeshFileContent& content, ElementArenaPool& pool) {
         theBuild.thread = std::thread(build);
         return;
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
     build();
 }
