@@ -440,6 +440,8 @@ TEST(MeshEquivalence, TwoThreadsBuildBitForBitWhatOneThreadBuilds) {
         const std::unique_ptr<Mesh> two = BuildOnTwoThreads(data, &report);
         EXPECT_TRUE(fixtures::ValidateConnectivity(*two));
         EXPECT_EQ(report, one.report);
+        // drawing's lists see the same changes
+        EXPECT_EQ(two->elementsVersion, one.mesh->elementsVersion);
         const auto oneFields = AllFields(*one.mesh);
         const auto twoFields = AllFields(*two);
         ASSERT_EQ(twoFields.size(), oneFields.size());
