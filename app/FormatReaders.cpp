@@ -4,6 +4,12 @@
 #include <cmath>
 #include <fstream>
 
+void FormatArraysReserved(const FormatSource& source, int vertexCount, int faceCount) {
+    if (source.arraysReserved != nullptr) {
+        (*source.arraysReserved)(vertexCount, faceCount);
+    }
+}
+
 bool FormatFail(FormatSource& source, const std::string& problem) {
     *source.messages << "Error: \"" << source.path << "\" " << problem << std::endl;
     return false;

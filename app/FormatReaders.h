@@ -18,6 +18,7 @@ struct FormatSource {
     std::uint64_t fileSize = kUnknownFileSize;
     std::ostream* messages = nullptr;
     const std::function<void(int, int)>* countsRead = nullptr;
+    const std::function<void(int, int)>* arraysReserved = nullptr;
 };
 
 // Each reads the whole file into arrays (triangles fanned from polygons, nothing welded) and
@@ -31,6 +32,9 @@ bool StlRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
 
 // Prints "Error: "<path>" <problem>" and returns false.
 bool FormatFail(FormatSource& source, const std::string& problem);
+// Tells the source's arraysReserved, if any, the counts a header declared, now that the arrays
+// have room for them.
+void FormatArraysReserved(const FormatSource& source, int vertexCount, int faceCount);
 
 // "line N: " for a byte in the cursor's buffer.
 std::string FormatLine(FormatSource& source, const char* at);

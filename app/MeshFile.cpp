@@ -59,8 +59,9 @@ bool IsOffWord(std::string_view word) {
     return false;
 }
 
-// The size of a regular file; kUnknownFileSize for anything else.
-std::uint64_t RegularFileSize(const char* path) {
+}  // namespace
+
+std::uint64_t MeshFileRegularSize(const char* path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         return kUnknownFileSize;
@@ -68,8 +69,6 @@ std::uint64_t RegularFileSize(const char* path) {
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     return error ? kUnknownFileSize : static_cast<std::uint64_t>(size);
 }
-
-}  // namespace
 
 MeshFileFormat MeshFileFormatOfExtension(const std::string& path) {
     const std::size_t dot = path.find_last_of("./");
@@ -161,7 +160,7 @@ MeshFileResult MeshFileRead(const char* path, const MeshFileOptions& options,
     FormatSource source;
     source.path = path;
     source.messages = &messages;
-    source.fileSize = RegularFileSize(path);
+    source.fileSize = MeshFileRegularSize(path);
     if (!TokenCursorStart(source.cursor, stream, options.blockSize)) {
         messages << "Error: \"" << path << "\": not enough memory to hold the file" << std::endl;
         return MeshFileResult::kRefused;
@@ -186,6 +185,7 @@ MeshFileResult MeshFileRead(const char* path, const MeshFileOptions& options,
     const bool weld = options.weld == MeshWeld::kWeld ||
                       (options.weld == MeshWeld::kFormatDefault && MeshFileFormatWelds(format));
     source.countsRead = options.countsRead && !weld ? &options.countsRead : nullptr;
+    source.arraysReserved = options.arraysReserved && !weld ? &options.arraysReserved : nullptr;
 
     MeshFileContent result;
     MeshArrays arrays;

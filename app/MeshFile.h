@@ -20,6 +20,8 @@ enum class MeshWeld { kFormatDefault, kWeld, kNoWeld };
 
 // A file size that is not known, as for a pipe.
 constexpr std::uint64_t kUnknownFileSize = UINT64_MAX;
+// The size of a regular file; kUnknownFileSize for anything else.
+std::uint64_t MeshFileRegularSize(const char* path);
 
 // How a file is read.
 struct MeshFileOptions {
@@ -33,6 +35,9 @@ struct MeshFileOptions {
     // welded, the importer's formats): the content's counts tell them then. The file may still
     // be refused afterwards.
     std::function<void(int, int)> countsRead;
+    // Called with the same counts once the arrays have room for them, before the data is read:
+    // memory prepared here comes after the arrays', as it would if it were had after reading.
+    std::function<void(int, int)> arraysReserved;
 };
 
 // What a file read gave: the arrays the mesh is built from and what a summary says of them.

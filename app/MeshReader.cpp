@@ -199,6 +199,7 @@ bool ZelRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
                                   << faces << " faces" << std::endl;
         return false;
     }
+    FormatArraysReserved(source, vertices, faces);
     if (!ReadCoordinates(messages, path, cursor, vertices, arrays) ||
         !ReadCorners(messages, path, cursor, faces, vertices, arrays)) {
         return false;

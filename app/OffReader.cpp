@@ -240,6 +240,7 @@ bool OffRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
                            FormatReservable(source, std::uint64_t(faceCount), 8))) {
         return FormatFail(source, "needs more memory than there is to be read");
     }
+    FormatArraysReserved(source, vertexCount, faceCount);
     if (!OffReadVertices(source, arrays, vertexCount, vertexNumbers) ||
         !OffReadFaces(source, arrays, faceCount, vertexCount, content)) {
         return false;

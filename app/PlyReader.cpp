@@ -848,6 +848,7 @@ bool PlyRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
                            FormatReservable(source, header.faceCount, faceBytes))) {
         return FormatFail(source, "needs more memory than there is to be read");
     }
+    FormatArraysReserved(source, vertexCount, faceCount);
     if (header.encoding == PlyEncoding::Ascii) {
         return PlyReadAscii(source, header, arrays, content);
     }

@@ -32,6 +32,7 @@ bool StlReadBinary(FormatSource& source, std::uint32_t declared, MeshArrays& arr
     if (!MeshArraysReserve(arrays, 3 * reservable, reservable)) {
         return FormatFail(source, "needs more memory than there is to be read");
     }
+    FormatArraysReserved(source, 3 * static_cast<int>(declared), static_cast<int>(declared));
     std::uint32_t facet = 0;
     while (facet < declared) {
         if (!TokenCursorEnsure(cursor, kStlFacetSize)) {

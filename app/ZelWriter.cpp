@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/ZelMesh.h"
+#include "app/ZelTextBlocks.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -33,10 +34,6 @@ void ZelWriterAppendInt(int value, std::string* text) {
     assert(result.ec == std::errc());
     text->append(buffer, result.ptr);
 }
-
-// Text is written out in blocks of about this size, so writing holds one block however large the
-// mesh is.
-constexpr size_t kWriteBlockBytes = size_t(1) << 20;
 
 bool ZelWriterFail(const std::string& path, const std::string& reason, std::string* message) {
     *message = "Error: cannot write \"" + path + "\": " + reason;
@@ -62,40 +59,6 @@ std::FILE* ZelWriterCreateTemporary(const std::string& path, std::string* tempor
         }
     }
     return nullptr;
-}
-
-// Writes the mesh's text through a block of about kWriteBlockBytes; false on a write error.
-bool ZelWriterWriteText(const ZelMesh& mesh, std::FILE* file) {
-    std::string block;
-    block.reserve(kWriteBlockBytes + 64);
-    auto flushFull = [&block, file](bool last) {
-        if (block.size() < kWriteBlockBytes && !last) {
-            return true;
-        }
-        const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
-        block.clear();
-        return written;
-    };
-    block.append("ZEL\n");
-    ZelWriterAppendInt(ZelMeshVertexCount(mesh), &block);
-    block.push_back(' ');
-    ZelWriterAppendInt(ZelMeshFaceCount(mesh), &block);
-    block.push_back('\n');
-    for (size_t i = 0; i < mesh.coordinates.size(); ++i) {
-        ZelWriterAppendFloat(mesh.coordinates[i], &block);
-        block.push_back(i % 3 == 2 ? '\n' : ' ');
-        if (!flushFull(false)) {
-            return false;
-        }
-    }
-    for (size_t i = 0; i < mesh.indices.size(); ++i) {
-        ZelWriterAppendInt(mesh.indices[i], &block);
-        block.push_back(i % 3 == 2 ? '\n' : ' ');
-        if (!flushFull(false)) {
-            return false;
-        }
-    }
-    return flushFull(true);
 }
 
 }  // namespace
@@ -159,7 +122,8 @@ void ZelMeshAppendText(const ZelMesh& mesh, std::string* text) {
     }
 }
 
-bool ZelMeshWrite(const ZelMesh& mesh, const std::string& path, std::string* message) {
+bool ZelMeshWrite(const ZelMesh& mesh, const std::string& path, std::string* message,
+                  int formatThreads) {
     std::string problem;
     if (!ZelMeshCheck(mesh, &problem)) {
         *message = "Error: cannot write \"" + path + "\" as ZEL: " + problem;
@@ -174,9 +138,11 @@ bool ZelMeshWrite(const ZelMesh& mesh, const std::string& path, std::string* mes
     }
     std::string reason;
     bool written = false;
-    // the one block of text is the only memory writing takes
+    // a few blocks of text are the only memory writing takes
     try {
-        written = ZelWriterWriteText(mesh, file);
+        written = ZelTextBlocks(mesh, formatThreads, [file](const char* text, std::size_t size) {
+            return std::fwrite(text, 1, size, file) == size;
+        });
         if (!written) {
             reason = std::strerror(errno != 0 ? errno : EIO);
         }

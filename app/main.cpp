@@ -10,11 +10,14 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "app/MeshFile.h"
 #include "app/Scene.h"
 #include "convert/MeshImport.h"
+#include "mesh/ElementArena.h"
 #include "mesh/Mesh.h"
 #include "mesh/MeshMemory.h"
 
@@ -37,9 +40,12 @@ void EndForMemory() {
     std::_Exit(kExitNoMesh);
 }
 
+void FinishMeshBuildOrExit();
+
 // GLUT's own fatal errors (no display, no context the driver could make) as one error line and
 // the status of a mesh that cannot be shown, instead of GLUT's exit status 1, which is Esc's.
 void EndForGlutError(const char* format, va_list arguments) {
+    FinishMeshBuildOrExit();
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::fprintf(stderr, "Error: %s\n", text);
@@ -48,12 +54,12 @@ void EndForGlutError(const char* format, va_list arguments) {
     std::_Exit(kExitNoMesh);
 }
 
-// The need for a mesh of these counts against what the process can have: ends the run with one
-// error line when it cannot fit, else gives what is left beside it for the driver's display
-// lists.
+// The need for a mesh of these counts against what the process can have, beside what it holds:
+// ends the run with one error line when it cannot fit, else gives what is left beside it for
+// the driver's display lists.
 std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, int faceCount,
-                                  MeshMemoryUse use) {
-    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, MeshMemoryHeld());
+                                  MeshMemoryUse use, const MeshMemoryAmount& held) {
+    const MeshMemoryAmount need = MeshMemoryNeed(vertexCount, faceCount, use, held);
     const MeshMemoryAmount ceiling = MeshMemoryCeilingOfProcess();
     if (!MeshMemoryFits(need, ceiling)) {
         std::cerr << "Error: \"" << fileName << "\": " << MeshMemoryShortfallText(need, ceiling)
@@ -63,20 +69,35 @@ std::uint64_t RefuseWhatCannotFit(const std::string& fileName, int vertexCount, 
     return std::min(ceiling.resident - need.resident, ceiling.addressSpace - need.addressSpace);
 }
 
-// Reads and builds the mesh, or ends the run with one error line: a file that cannot be read, a
+// Whether a second core can take part of the start (an unknown count is taken as two).
+bool SecondCore() {
+    return std::thread::hardware_concurrency() != 1;
+}
+
+// Reads the mesh file, or ends the run with one error line: a file that cannot be read, or a
 // mesh that needs more memory than the process can have (known from the header's counts before
 // anything is read where the format has them, else once the data is read, before anything is
-// built), or memory that runs out on the way. drawListBudget receives what is left beside it for
-// the driver's display lists.
-Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget) {
+// built). The mesh's storage is mapped in pool once the arrays have room for the counts a header
+// tells, and a second thread faults it in while the file is read and the elements are made.
+// drawListBudget receives what is left beside the mesh for the driver's display lists.
+void ReadMeshOrExit(const std::string& fileName, ElementArenaPool& pool, MeshFileContent* content,
+                    std::uint64_t* drawListBudget) {
+    const std::uint64_t size = MeshFileRegularSize(fileName.c_str());
+    const std::uint64_t fileSize = size == kUnknownFileSize ? 0 : size;
     // Every format zelconvert reads, welded as its default conversion would be.
     MeshFileOptions options;
     options.countsRead = [&fileName](int vertexCount, int faceCount) {
-        RefuseWhatCannotFit(fileName, vertexCount, faceCount, MeshMemoryUse::kView);
+        RefuseWhatCannotFit(fileName, vertexCount, faceCount, MeshMemoryUse::kView,
+                            MeshMemoryHeld());
     };
-    MeshFileContent content;
+    options.arraysReserved = [&pool, fileSize](int vertexCount, int faceCount) {
+        if (pool.blocks.empty() && SecondCore() &&
+            Mesh::StorageWorthPreparing(vertexCount, faceCount, fileSize)) {
+            ElementArenaPoolPrepareAhead(pool, Mesh::StorageSizes(vertexCount, faceCount));
+        }
+    };
     std::string message;
-    const MeshImportResult read = MeshImport(fileName, options, &content, &message);
+    const MeshImportResult read = MeshImport(fileName, options, content, &message);
     if (read == MeshImportResult::kNotRecognised) {
         std::cerr << "Error: Do not recognize file type. File data should have ZEL header"
                   << std::endl;
@@ -86,24 +107,71 @@ Mesh* LoadMeshOrExit(const std::string& fileName, std::uint64_t* drawListBudget)
         std::cerr << message << std::endl;
         std::exit(kExitNoMesh);
     }
-    // The exact counts: a header's may have told polygons, not triangles, or none at all.
-    *drawListBudget = RefuseWhatCannotFit(fileName, content.vertexCount, content.faceCount,
-                                          MeshMemoryUse::kViewArraysHeld);
-    if (!content.warning.empty()) {
-        std::cerr << MeshFileWarningLine(fileName, content.warning) << std::endl;
+    // The exact counts: a header's may have told polygons, not triangles, or none at all; storage
+    // prepared for other counts goes back. The storage prepared is part of the need, so what it
+    // holds already (all its address space, the pages faulted in so far) is not counted twice.
+    if (!ElementArenaPoolHolds(pool,
+                               Mesh::StorageSizes(content->vertexCount, content->faceCount))) {
+        ElementArenaPoolRelease(pool);
     }
-    Mesh* mesh = new (std::nothrow) Mesh();
-    if (mesh != nullptr) {
-        // The mesh releases the arrays as soon as its elements hold their content.
-        mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
-                                content.vertexCount, content.faceCount);
+    const std::uint64_t faulted = pool.faultedBytes;
+    MeshMemoryAmount held = MeshMemoryHeld();
+    held.resident -= std::min<std::uint64_t>(held.resident, faulted);
+    held.addressSpace -= std::min<std::uint64_t>(held.addressSpace, ElementArenaPoolBytes(pool));
+    *drawListBudget = RefuseWhatCannotFit(fileName, content->vertexCount, content->faceCount,
+                                          MeshMemoryUse::kViewArraysHeld, held);
+    if (!content->warning.empty()) {
+        std::cerr << MeshFileWarningLine(fileName, content->warning) << std::endl;
     }
-    if (mesh == nullptr || mesh->outOfMemory) {
-        std::cerr << "Error: \"" << fileName << "\": not enough memory to build the mesh"
+}
+
+// The mesh under construction, on a second thread while this one connects to the display, and
+// the file it comes from.
+struct MeshBuild {
+    std::string fileName;
+    Mesh* mesh = nullptr;
+    std::thread thread;
+};
+MeshBuild theBuild;
+
+// Waits for the mesh to be built, or ends the run with one error line when the memory for it
+// could not be had. GLUT's fatal errors wait here too, so that their line follows the report as
+// it would if the mesh were built before GLUT started.
+void FinishMeshBuildOrExit() {
+    if (theBuild.thread.joinable()) {
+        theBuild.thread.join();
+    }
+    if (theBuild.mesh->outOfMemory) {
+        std::cerr << "Error: \"" << theBuild.fileName << "\": not enough memory to build the mesh"
                   << std::endl;
         std::exit(kExitNoMesh);
     }
-    return mesh;
+}
+
+// Starts building the mesh from the arrays read, on a second thread where one can be had, else
+// on this one; the arrays are released as soon as the elements hold their content.
+void StartMeshBuild(MeshFileContent& content, ElementArenaPool& pool) {
+    theBuild.mesh = new (std::nothrow) Mesh();
+    if (theBuild.mesh == nullptr) {
+        std::cerr << "Error: \"" << theBuild.fileName << "\": not enough memory to build the mesh"
+                  << std::endl;
+        std::exit(kExitNoMesh);
+    }
+    // Both cores share matching and the geometry pass; the mesh comes out the same.
+    theBuild.mesh->buildThreads = SecondCore() ? 2 : 1;
+    auto build = [&content, &pool] {
+        ElementArenaPoolAdopt(&pool);
+        theBuild.mesh->BuildTakingArrays(std::move(content.coordinates), std::move(content.indices),
+                                         content.vertexCount, content.faceCount);
+        ElementArenaPoolAdopt(nullptr);
+    };
+    try {
+        theBuild.thread = std::thread(build);
+        return;
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    build();
 }
 
 }  // namespace
@@ -131,16 +199,39 @@ int main(int argc, char** argv) {
         PrintUsageAndExit();
     }
 
+    theBuild.fileName = fileName;
     std::uint64_t drawListBudget = kPlatformNoLimit;
-    // The reader and the mesh report memory they cannot have themselves; the standard
-    // containers on the way (the reader's messages, the stream) throw instead.
+    // The reader reports memory it cannot have itself; the standard containers on the way (the
+    // reader's messages, the stream, the pool's list) throw instead.
+    std::unique_ptr<ElementArenaPool> pool;
+    MeshFileContent content;
     try {
-        theMesh = LoadMeshOrExit(fileName, &drawListBudget);
+        pool = std::make_unique<ElementArenaPool>();
+        ReadMeshOrExit(fileName, *pool, &content, &drawListBudget);
     } catch (const std::bad_alloc&) {
         std::cerr << "Error: \"" << fileName << "\": not enough memory to read the mesh"
                   << std::endl;
         std::exit(kExitNoMesh);
     }
+
+    // The file is read and accepted: the mesh is built while GLUT connects to the display.
+    StartMeshBuild(content, *pool);
+    // GLUT sees only the program name, so none of its own options bypass the parsing above.
+    char* glutArgv[] = {argv[0], nullptr};
+    int glutArgc = 1;
+    glutInitErrorFunc(EndForGlutError);
+    glutInit(&glutArgc, glutArgv);
+    // Without a memory limit of the process's own the window and its context are made meanwhile
+    // too; under one they wait for the mesh, so that memory running out ends in the building
+    // step's one line and never inside the driver.
+    const bool windowWhileBuilding = MeshMemoryBoundByMachineOnly();
+    if (windowWhileBuilding) {
+        InitScene();
+    }
+    FinishMeshBuildOrExit();
+    // blocks prepared for counts the file did not have go back
+    pool.reset();
+    theMesh = theBuild.mesh;
     // Lists that would not fit are not recorded: a control group's limit ends a process that
     // goes beyond it instead of refusing the memory, and Mesa may crash where it is refused.
     theMeshDrawLists = new (std::nothrow) MeshDrawLists(*theMesh);
@@ -149,13 +240,9 @@ int main(int argc, char** argv) {
     }
     std::set_new_handler(EndForMemory);
 
-    // GLUT sees only the program name, so none of its own options bypass the parsing above.
-    char* glutArgv[] = {argv[0], nullptr};
-    int glutArgc = 1;
-    glutInitErrorFunc(EndForGlutError);
-    glutInit(&glutArgc, glutArgv);
-
-    InitScene();
+    if (!windowWhileBuilding) {
+        InitScene();
+    }
     FitCamerasToMesh();
     glutMainLoop();
     std::exit(0);

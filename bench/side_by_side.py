@@ -9,11 +9,14 @@ and f3d the PLY. Each run times, from the moment this script spawns the process:
   report     zelviewer until the last edge report line arrives on standard error;
   frame      zelviewer until its first buffer swap has returned (noted by the preloaded
              libzel_swap_clock.so, the viewer itself is unchanged);
+  convert    zelconvert turning the PLY into a ZEL file, until it has exited (the file written
+             and synced);
 and the peak resident memory of both (GNU time). zelviewer is closed with Esc after its third
 swap, so its peak includes recording and replaying the display list. Runs alternate between the
 programs. Right before each timed run about 4 GiB are faulted in and freed (--warm-gib), so that
 both programs are measured, not the host handing out memory pages. The medians are printed with
-the ratios zelviewer / f3d.
+the ratios zelviewer / f3d, and a third table sets zelconvert's time beside f3d's on the same
+file.
 
 Both run in the same X server: the one in DISPLAY, or else a private one under xvfb-run.
 
@@ -73,6 +76,19 @@ def run_f3d(ply, png):
     if done.returncode != 0 or not os.path.exists(png):
         sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
     os.remove(png)
+    return elapsed, peak_rss_mb(done.stderr)
+
+
+def run_zelconvert(bin_dir, ply, output):
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT,
+                           os.path.join(bin_dir, "zelconvert"), ply, output],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                          timeout=TIMEOUT_SECONDS)
+    elapsed = time.monotonic() - start
+    if done.returncode != 0:
+        sys.exit("zelconvert failed on %s:\n%s" % (ply, done.stderr))
+    os.remove(output)
     return elapsed, peak_rss_mb(done.stderr)
 
 
@@ -161,10 +177,13 @@ def main():
                                                           os.environ.get("GALLIUM_DRIVER", "")))
     from_ply = {}
     from_zel = {}
+    converted = {}
+    output = os.path.join(args.work, "converted.zel")
     for faces in sizes:
         zel, ply = ensure_meshes(bin_dir, args.work, faces)
         ply_rows = []
         zel_rows = []
+        convert_rows = []
         for run in range(args.runs):
             warm_memory(args.warm_gib)
             f3d_time, f3d_peak = run_f3d(ply, png)
@@ -172,19 +191,34 @@ def main():
             report, frame, peak = run_zelviewer(bin_dir, ply, log)
             warm_memory(args.warm_gib)
             zel_report, zel_frame, zel_peak = run_zelviewer(bin_dir, zel, log)
+            warm_memory(args.warm_gib)
+            convert_time, convert_peak = run_zelconvert(bin_dir, ply, output)
             ply_rows.append((f3d_time, f3d_peak, report, frame, peak))
             zel_rows.append((f3d_time, f3d_peak, zel_report, zel_frame, zel_peak))
+            convert_rows.append((f3d_time, f3d_peak, convert_time, convert_peak))
             print("%9d faces run %d: f3d %.3f s %.0f MiB | zelviewer PLY report %.3f s, first "
                   "frame %.3f s, %.0f MiB | ZEL report %.3f s, first frame %.3f s, %.0f MiB | "
-                  "load %s" % (faces, run, f3d_time, f3d_peak, report, frame, peak, zel_report,
-                               zel_frame, zel_peak, load()), flush=True)
+                  "zelconvert %.3f s %.0f MiB | load %s"
+                  % (faces, run, f3d_time, f3d_peak, report, frame, peak, zel_report, zel_frame,
+                     zel_peak, convert_time, convert_peak, load()), flush=True)
         from_ply[faces] = [statistics.median(column) for column in zip(*ply_rows)]
         from_zel[faces] = [statistics.median(column) for column in zip(*zel_rows)]
+        converted[faces] = [statistics.median(column) for column in zip(*convert_rows)]
     print("load average after: %s" % load())
 
     print_table("Both programs on the same binary PLY file", sizes, from_ply, args.runs)
     print_table("zelviewer on the ZEL file, f3d on the binary PLY file", sizes, from_zel,
                 args.runs)
+    print()
+    print("zelconvert PLY -> ZEL beside f3d on the same binary PLY file, medians of %d runs"
+          % args.runs)
+    print("| faces | f3d | zelconvert | zelconvert / f3d | zelconvert peak |")
+    print("|---|---|---|---|---|")
+    for faces in sizes:
+        f3d_time, _, convert_time, convert_peak = converted[faces]
+        print("| %s | %.2f s | %.2f s | %.2fx | %.0f MiB |"
+              % ("{:,}".format(faces), f3d_time, convert_time, convert_time / f3d_time,
+                 convert_peak))
     if 1000000 in from_ply and 4000000 in from_ply:
         small, large = from_ply[1000000], from_ply[4000000]
         print("growth 1M -> 4M from PLY: first frame %.2fx, report %.2fx, peak memory %.2fx "

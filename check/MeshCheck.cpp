@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MeshFile.h"
 #include "convert/MeshImport.h"
 #include "mesh/Mesh.h"
 #include "mesh/MeshMemory.h"
@@ -64,35 +65,6 @@ std::vector<std::int32_t> SingletonSets(std::size_t count) {
         parent[i] = static_cast<std::int32_t>(i);
     }
     return parent;
-}
-
-// The size of a regular file, 0 for anything else.
-std::uintmax_t RegularFileSize(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return 0;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    return error ? 0 : size;
-}
-
-// Whether storage for these header counts is worth preparing ahead: some block is large enough
-// to be mapped, and the file is long enough to hold that many vertices and faces (each takes at
-// least six bytes, "0 0 0" and a separator), so a short file whose header claims a huge mesh
-// makes nothing be mapped that a valid file of its size would not need.
-bool WorthPreparing(int vertices, int faces, std::uintmax_t fileSize) {
-    constexpr std::uintmax_t kLeastBytesPerElement = 6;
-    if ((static_cast<std::uintmax_t>(vertices) + static_cast<std::uintmax_t>(faces)) *
-            kLeastBytesPerElement >
-        fileSize) {
-        return false;
-    }
-    for (std::size_t bytes : Mesh::StorageSizes(vertices, faces)) {
-        if (bytes >= kElementArenaMappedMinimum) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Counts the sets of faces joined through good edges (twins) and, when every half-edge has a
@@ -213,7 +185,9 @@ bool CheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* ch
     std::thread preparing;
     // joined however the read ends, also when memory runs out in it
     const PreparingJoin join{preparing};
-    const std::uintmax_t fileSize = RegularFileSize(path);
+    // a stream's size is not known: nothing is prepared for what its header claims
+    const std::uint64_t size = MeshFileRegularSize(path.c_str());
+    const std::uint64_t fileSize = size == kUnknownFileSize ? 0 : size;
     // A mesh that cannot fit is known from the header's counts: nothing is prepared for it, and
     // it is refused once the reader is done.
     std::string shortfall;
@@ -222,7 +196,7 @@ bool CheckFile(const std::string& path, MeshWeld weld, Mesh* mesh, MeshCheck* ch
     options.countsRead = [&pool, &preparing, &shortfall, fileSize](int vertices, int faces) {
         shortfall = Shortfall(vertices, faces, MeshMemoryUse::kCheck);
         if (!shortfall.empty() || preparing.joinable() ||
-            !WorthPreparing(vertices, faces, fileSize)) {
+            !Mesh::StorageWorthPreparing(vertices, faces, fileSize)) {
             return;
         }
         // without a thread to spare, building maps its storage itself

@@ -32,7 +32,8 @@ bool ConvertFile(const std::string& inputPath, const std::string& outputPath, Me
     if (!ConvertImport(inputPath, weld, &mesh, &result, message)) {
         return false;
     }
-    if (!ZelMeshWrite(mesh, outputPath, message)) {
+    // the text is formatted on both cores; the file is the same
+    if (!ZelMeshWrite(mesh, outputPath, message, 2)) {
         return false;
     }
     *summary = result;

@@ -1,8 +1,10 @@
 #include "mesh/ElementArena.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <system_error>
 
 #include "platform/Platform.h"
 
@@ -50,6 +52,10 @@ void ElementArenaRelease(void* block, std::size_t bytes) {
         std::free(block);
         return;
     }
+    // the block may be one the pool's thread is still faulting in
+    if (adoptedPool != nullptr) {
+        ElementArenaPoolFinish(*adoptedPool);
+    }
     PlatformUnmap(block, bytes);
 }
 
@@ -62,9 +68,7 @@ ElementArenaPool::~ElementArenaPool() {
     if (adoptedPool == this) {
         adoptedPool = nullptr;
     }
-    for (const Block& block : blocks) {
-        ElementArenaRelease(block.memory, block.bytes);
-    }
+    ElementArenaPoolRelease(*this);
 }
 
 void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
@@ -84,6 +88,81 @@ void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size
             ElementArenaRelease(memory, bytes);
         }
     }
+}
+
+void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
+    ElementArenaPoolFinish(pool);
+    std::vector<ElementArenaPool::Block> mapped;
+    try {
+        mapped.reserve(sizes.size());
+        pool.blocks.reserve(pool.blocks.size() + sizes.size());
+    } catch (const std::bad_alloc&) {
+        // nothing prepared: building maps its storage itself
+        return;
+    }
+    for (std::size_t bytes : sizes) {
+        if (bytes < kElementArenaMappedMinimum) {
+            continue;
+        }
+        if (void* memory = PlatformMapUnfaulted(bytes)) {
+            mapped.push_back({memory, bytes});
+            pool.blocks.push_back({memory, bytes});
+        }
+    }
+    // without a thread the blocks stay in the pool, faulted in by their first writes
+    try {
+        pool.faulting = std::thread([mapped = std::move(mapped), pool = &pool] {
+            // A few MiB at a time: while the kernel faults pages in, the process's mappings
+            // cannot change, and the reader's and the mesh's own allocations wait for it.
+            constexpr std::size_t kFaultInStep = std::size_t(4) << 20;
+            for (const ElementArenaPool::Block& block : mapped) {
+                char* const start = static_cast<char*>(block.memory);
+                for (std::size_t done = 0; done < block.bytes; done += kFaultInStep) {
+                    const std::size_t step = std::min(kFaultInStep, block.bytes - done);
+                    PlatformFaultIn(start + done, step);
+                    pool->faultedBytes += step;
+                }
+            }
+        });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void ElementArenaPoolFinish(ElementArenaPool& pool) {
+    if (pool.faulting.joinable()) {
+        pool.faulting.join();
+    }
+}
+
+bool ElementArenaPoolHolds(const ElementArenaPool& pool, const std::vector<std::size_t>& sizes) {
+    std::size_t matched = 0;
+    for (std::size_t bytes : sizes) {
+        if (bytes < kElementArenaMappedMinimum) {
+            continue;
+        }
+        if (matched == pool.blocks.size() || pool.blocks[matched].bytes != bytes) {
+            return false;
+        }
+        ++matched;
+    }
+    return matched == pool.blocks.size();
+}
+
+std::size_t ElementArenaPoolBytes(const ElementArenaPool& pool) {
+    std::size_t bytes = 0;
+    for (const ElementArenaPool::Block& block : pool.blocks) {
+        bytes += RoundUpToPages(block.bytes);
+    }
+    return bytes;
+}
+
+void ElementArenaPoolRelease(ElementArenaPool& pool) {
+    ElementArenaPoolFinish(pool);
+    for (const ElementArenaPool::Block& block : pool.blocks) {
+        ElementArenaRelease(block.memory, block.bytes);
+    }
+    pool.blocks.clear();
 }
 
 void ElementArenaPoolAdopt(ElementArenaPool* pool) {

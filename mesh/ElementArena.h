@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <new>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -30,6 +32,10 @@ struct ElementArenaPool {
     };
     // Prepared blocks not yet taken.
     std::vector<Block> blocks;
+    // The thread of ElementArenaPoolPrepareAhead while it has not been joined.
+    std::thread faulting;
+    // Bytes that thread has faulted in so far.
+    std::atomic<std::size_t> faultedBytes{0};
 
     ElementArenaPool() = default;
     ~ElementArenaPool();
@@ -40,6 +46,22 @@ struct ElementArenaPool {
 // skipped); a block that cannot be had is left out. Any thread may prepare a pool that no thread
 // has adopted.
 void ElementArenaPoolPrepare(ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
+// Maps one block for each mapped size without its pages, so that each can be taken at once, and
+// starts a thread that faults them in, in the order given, while the caller goes on: a block
+// taken early is partly faulted in by its first writes, which is what the thread then skips. A
+// block taken from the pool must not be released (nor the pool destroyed) on another thread
+// than the one that adopted it before ElementArenaPoolFinish; on the adopting thread releasing a
+// mapped block waits for the faulting thread first. Without a thread to spare, the blocks are
+// faulted in by their first writes.
+void ElementArenaPoolPrepareAhead(ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
+// Waits for the thread of ElementArenaPoolPrepareAhead, if one runs.
+void ElementArenaPoolFinish(ElementArenaPool& pool);
+// Whether the pool's blocks are exactly those ElementArenaPoolPrepare would make for sizes.
+bool ElementArenaPoolHolds(const ElementArenaPool& pool, const std::vector<std::size_t>& sizes);
+// Bytes of address space the pool's blocks take.
+std::size_t ElementArenaPoolBytes(const ElementArenaPool& pool);
+// Waits for the pool's thread and returns every block not taken.
+void ElementArenaPoolRelease(ElementArenaPool& pool);
 // Makes pool the one ElementArenaAllocate draws from on the calling thread, or none for null.
 void ElementArenaPoolAdopt(ElementArenaPool* pool);
 

@@ -23,12 +23,18 @@ void Face::UpdateGeometry() {
 }
 
 void Face::ComputeNormal() {
-    // A zero cross product (degenerate or collinear face) stays (0, 0, 0).
-    Vec3Cross(halfEdges[1]->direction, halfEdges[2]->direction, normal);
-    Vec3DivideByLength(normal);
+    normal = NormalOf(halfEdges[1]->direction, halfEdges[2]->direction);
     const Vec3& p = Vertex0()->position;
     planeOffset = static_cast<double>(normal.x) * p.x + static_cast<double>(normal.y) * p.y +
                   static_cast<double>(normal.z) * p.z;
+}
+
+Vec3 Face::NormalOf(const Vec3& direction1, const Vec3& direction2) {
+    // A zero cross product (degenerate or collinear face) stays (0, 0, 0).
+    Vec3 normal;
+    Vec3Cross(direction1, direction2, normal);
+    Vec3DivideByLength(normal);
+    return normal;
 }
 
 void Face::ClassifyDegeneracy() {

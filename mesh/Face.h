@@ -43,6 +43,8 @@ struct Face {
     void UpdateGeometry();
     // Sets the unit normal (right-hand rule over the corners) and the plane offset.
     void ComputeNormal();
+    // The unit normal ComputeNormal gives a face whose half-edges 1 and 2 have these directions.
+    static Vec3 NormalOf(const Vec3& direction1, const Vec3& direction2);
     // Sets degeneracy from the count of degenerate half-edges: 3 gives 1, 1 or 2 give 2.
     void ClassifyDegeneracy();
     // Sends one triangle's data; call inside glBegin(GL_TRIANGLES)/glEnd.

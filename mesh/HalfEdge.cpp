@@ -21,8 +21,12 @@ void HalfEdge::ComputeDirectionWithTwin() {
 }
 
 void HalfEdge::ComputeDirectionFromTwin() {
-    length = twin->length;
-    direction.Set(-twin->direction.x, -twin->direction.y, -twin->direction.z);
+    ComputeDirectionOppositeTo(*twin);
+}
+
+void HalfEdge::ComputeDirectionOppositeTo(const HalfEdge& other) {
+    length = other.length;
+    direction.Set(-other.direction.x, -other.direction.y, -other.direction.z);
     Vec3DivideByLength(direction);
 }
 

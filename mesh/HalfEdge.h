@@ -40,6 +40,10 @@ struct HalfEdge {
     // Takes the twin's length and the opposite of its direction, as ComputeDirectionWithTwin on
     // the twin sets them.
     void ComputeDirectionFromTwin();
+    // Takes other's length and the opposite of its direction, as ComputeDirectionFromTwin does
+    // with the twin: for a twin whose own direction is not computed yet, given as a copy of its
+    // origin and next with ComputeDirection run on it.
+    void ComputeDirectionOppositeTo(const HalfEdge& other);
     // The per-pass direction step; skips (and clears) a half-edge its twin already handled.
     void UpdateGeometry();
     // Sets crease: no twin, or the two faces' normals point away from each other.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <utility>
@@ -27,7 +28,7 @@ bool Mesh::Build(const float* coordinates, const int* indices, int vertexCount, 
     }
     EdgeEntryTable table;
     GroupEdgeEntriesFromCorners(table, indices);
-    return ConnectAndComputeGeometry(table);
+    return ConnectAndComputeGeometry(table, coordinates, indices);
 }
 
 bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_ptr<int[]> indices,
@@ -35,18 +36,28 @@ bool Mesh::BuildTakingArrays(std::unique_ptr<float[]> coordinates, std::unique_p
     if (!CreateElements(coordinates.get(), indices.get(), vertexCount, faceCount)) {
         return false;
     }
+    if (buildThreads > 1) {
+        // the second thread sums the centroid from the arrays while matching
+        EdgeEntryTable table;
+        GroupEdgeEntriesFromCorners(table, indices.get());
+        return ConnectAndComputeGeometry(table, coordinates.get(), indices.get());
+    }
     // The elements hold everything from here on; matching then has this memory to work in, and
     // the corner list is only read to group the half-edges first.
     coordinates.reset();
     EdgeEntryTable table;
     GroupEdgeEntriesFromCorners(table, indices.get());
     indices.reset();
-    return ConnectAndComputeGeometry(table);
+    return ConnectAndComputeGeometry(table, nullptr, nullptr);
 }
 
-bool Mesh::ConnectAndComputeGeometry(EdgeEntryTable& table) {
+bool Mesh::ConnectAndComputeGeometry(EdgeEntryTable& table, const float* coordinates,
+                                     const int* indices) {
     if (outOfMemory) {
         return false;
+    }
+    if (buildThreads > 1) {
+        return ConnectAndComputeGeometryOnTwoThreads(table, coordinates, indices);
     }
     MatchEdgesInTable(table, true, nullptr);
     PrintEdgeReport(edgeCounts);
@@ -61,6 +72,22 @@ std::vector<std::size_t> Mesh::StorageSizes(int vertexCount, int faceCount) {
     return {vertexTotal * sizeof(MeshVertex), static_cast<std::size_t>(faceCount) * sizeof(Face),
             halfEdgeTotal * sizeof(HalfEdge), (vertexTotal + 1) * sizeof(std::uint32_t),
             halfEdgeTotal * sizeof(std::uint64_t)};
+}
+
+bool Mesh::StorageWorthPreparing(int vertexCount, int faceCount, std::uint64_t fileSize) {
+    constexpr std::uint64_t kLeastBytesPerElement = 6;
+    if (vertexCount < 0 || faceCount < 0 ||
+        (static_cast<std::uint64_t>(vertexCount) + static_cast<std::uint64_t>(faceCount)) *
+                kLeastBytesPerElement >
+            fileSize) {
+        return false;
+    }
+    for (std::size_t bytes : StorageSizes(vertexCount, faceCount)) {
+        if (bytes >= kElementArenaMappedMinimum) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Mesh::CreateElements(const float* coordinates, const int* indices, int vertexCount,
@@ -137,12 +164,17 @@ bool Mesh::MatchEdges() {
 }
 
 void Mesh::PrintEdgeReport(const EdgeCounts& counts) {
-    std::cerr << "There are " << counts.total << " edges" << std::endl;
-    std::cerr << counts.good << " good edges" << std::endl;
-    std::cerr << counts.boundary << " boundary edges" << std::endl;
-    std::cerr << counts.nonManifold << " non-manifold edges" << std::endl;
-    std::cerr << counts.degenerate << " degenerate edges" << std::endl;
-    std::cerr << counts.inconsistent << " edges with inconsistent normals" << std::endl;
+    // The six lines go out in one write, so that nothing another thread prints meanwhile (the
+    // viewer's GLUT start, a driver's warning) lands inside the report.
+    char report[512];
+    const int length =
+        std::snprintf(report, sizeof report,
+                      "There are %d edges\n%d good edges\n%d boundary edges\n%d non-manifold "
+                      "edges\n%d degenerate edges\n%d edges with inconsistent normals\n",
+                      counts.total, counts.good, counts.boundary, counts.nonManifold,
+                      counts.degenerate, counts.inconsistent);
+    std::cerr.write(report, length);
+    std::cerr.flush();
 }
 
 bool Mesh::MatchEdgesWithoutReport(std::uint32_t* twinPositions, const int* corners) {
@@ -164,12 +196,14 @@ bool Mesh::MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t*
     if (outOfMemory) {
         return false;
     }
-    SortEdgeGroups(table, vertices.size());
+    SortEdgeGroups(table, 0, vertices.size());
     connected = true;
     if (twinPositions != nullptr) {
         std::fill_n(twinPositions, halfEdges.size(), kNoTwin);
     }
-    edgeCounts = SweepEdgeEntries(table, twinPositions);
+    edgeCounts =
+        SweepEdgeEntries(table, twinPositions, 0, static_cast<std::uint32_t>(vertices.size()));
+    edgeCounts.total = static_cast<std::int32_t>(halfEdges.size());
     table.groupStart.Release();
     table.entries.Release();
 
@@ -267,7 +301,7 @@ void Mesh::GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices
     halfEdgeCursor = halfEdges.end();
 }
 
-void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
+void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t first, std::size_t last) {
     // Most groups hold a handful of entries (one per face round the vertex); a plain insertion
     // sort is quickest there, and the library sort keeps a vertex of huge valence from costing
     // quadratic time.
@@ -278,17 +312,17 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
         // no half-edges: every group is empty, and no pointer may be formed from a null base
         return;
     }
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        std::uint64_t* const first = entries + groupStart[v];
-        std::uint64_t* const last = entries + groupStart[v + 1];
-        if (last - first > kInsertionSortLimit) {
-            std::sort(first, last);
+    for (std::size_t v = first; v < last; ++v) {
+        std::uint64_t* const begin = entries + groupStart[v];
+        std::uint64_t* const end = entries + groupStart[v + 1];
+        if (end - begin > kInsertionSortLimit) {
+            std::sort(begin, end);
             continue;
         }
-        for (std::uint64_t* i = first + 1; i < last; ++i) {
+        for (std::uint64_t* i = begin + 1; i < end; ++i) {
             const std::uint64_t entry = *i;
             std::uint64_t* j = i;
-            for (; j > first && *(j - 1) > entry; --j) {
+            for (; j > begin && *(j - 1) > entry; --j) {
                 *j = *(j - 1);
             }
             *j = entry;
@@ -296,9 +330,9 @@ void Mesh::SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount) {
     }
 }
 
-EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions) {
+EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions,
+                                  std::uint32_t first, std::uint32_t last) {
     EdgeCounts counts;
-    counts.total = static_cast<std::int32_t>(halfEdges.size());
     if (halfEdges.empty()) {
         return counts;
     }
@@ -310,8 +344,7 @@ EdgeCounts Mesh::SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* tw
         return halfEdgeBase + static_cast<std::uint32_t>(entry);
     };
 
-    const std::uint32_t vertexCount = static_cast<std::uint32_t>(vertices.size());
-    for (std::uint32_t a = 0; a < vertexCount; ++a) {
+    for (std::uint32_t a = first; a < last; ++a) {
         const std::uint64_t* run = entries + groupStart[a];
         const std::uint64_t* const groupEnd = entries + groupStart[a + 1];
         while (run < groupEnd) {

@@ -84,6 +84,9 @@ public:
     // geometry pass), so that a copy of them kept elsewhere (drawing's display lists) is known to
     // be out of date.
     std::uint64_t elementsVersion = 0;
+    // Threads Build may use: 1, or 2 to share matching and the geometry pass with a second
+    // thread, which gives every record and value bit for bit as one thread does.
+    int buildThreads = 1;
 
     // An empty mesh, for the building steps to be run one by one.
     Mesh();
@@ -104,6 +107,12 @@ public:
     // The sizes of the blocks that CreateElements and matching ask the element storage for, with
     // these counts: what an ElementArenaPool is prepared with to have them ready ahead.
     static std::vector<std::size_t> StorageSizes(int vertexCount, int faceCount);
+    // Whether storage for these counts from a header is worth preparing ahead: some block is
+    // large enough to be mapped, and a file of fileSize bytes (a known size, not a stream's) can
+    // hold that many vertices and faces (each takes at least six bytes, "0 0 0" and a separator),
+    // so a short file whose header claims a huge mesh makes nothing be prepared that a valid
+    // file of its size would not need.
+    static bool StorageWorthPreparing(int vertexCount, int faceCount, std::uint64_t fileSize);
     // Creates the vertices, faces and half-edges in input order; the mesh has none before. False,
     // with outOfMemory set and nothing made, when their storage cannot be had.
     bool CreateElements(const float* coordinates, const int* indices, int vertexCount,
@@ -186,15 +195,20 @@ private:
         ElementArena<std::uint32_t> groupStart;
         ElementArena<std::uint64_t> entries;
     };
-    // The steps of Build after the elements are made and the table filled: matching and its
-    // report, marks and the geometry pass; returns connected.
-    bool ConnectAndComputeGeometry(EdgeEntryTable& table);
+    // The steps of Build after the elements are made from these arrays and the table filled from
+    // them: matching and its report, marks and the geometry pass; returns connected. With one
+    // build thread the arrays are not read.
+    bool ConnectAndComputeGeometry(EdgeEntryTable& table, const float* coordinates,
+                                   const int* indices);
     // The geometry pass in two traversals, a face pass and a vertex pass, giving exactly what the
     // steps give one after another; with marks, the boundary and degeneracy marks are set in the
     // face pass too.
     void ComputeGeometryInTwoPasses(bool marks);
     // Marks (optionally), half-edge directions, face normals, creases and the centroid sums.
     void UpdateFacesAndCentroid(bool marks);
+    // ComputeCentroid from the arrays the elements were made from, which give the same corners
+    // and positions without a pass over the records.
+    void ComputeCentroidFromArrays(const float* coordinates, const int* indices);
     // Divides the centroid sums by the total weight, or takes the vertex mean without area.
     void FinishCentroid(double weightSum);
     // Vertex valences and normals, the radius and the bounds.
@@ -208,9 +222,24 @@ private:
     void GroupEdgeEntriesFromCorners(EdgeEntryTable& table, const int* indices);
     // The matching, in a table already filled (grouped) or not; see MatchEdgesWithoutReport.
     bool MatchEdgesInTable(EdgeEntryTable& table, bool grouped, std::uint32_t* twinPositions);
-    // Orders every group by end vertex, so the half-edges of one (start, end) key form a run.
-    static void SortEdgeGroups(EdgeEntryTable& table, std::size_t vertexCount);
-    // Classifies every edge from the runs of its two directions, links the good pairs as twins
-    // (also in twinPositions, when given) and returns the counts.
-    EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions);
+    // Orders the groups of vertices first ... last - 1 by end vertex, so the half-edges of one
+    // (start, end) key form a run.
+    static void SortEdgeGroups(EdgeEntryTable& table, std::size_t first, std::size_t last);
+    // Classifies every edge whose smaller end (or, without half-edges the other way, whose
+    // start) is one of vertices first ... last - 1, from the runs of its two directions, links
+    // the good pairs as twins (also in twinPositions, when given) and returns their counts
+    // (without the total). Edges of different ranges touch different half-edges.
+    EdgeCounts SweepEdgeEntries(const EdgeEntryTable& table, std::uint32_t* twinPositions,
+                                std::uint32_t first, std::uint32_t last);
+    // ConnectAndComputeGeometry with the work shared with a second thread (MeshBuildThreads.cpp),
+    // from the table and the arrays the elements were just made from.
+    bool ConnectAndComputeGeometryOnTwoThreads(EdgeEntryTable& table, const float* coordinates,
+                                               const int* indices);
+    // The face pass over faces first ... last - 1 while another thread runs it over other faces:
+    // marks, directions, normals and creases, without the centroid sums.
+    void UpdateFaceRange(std::size_t first, std::size_t last);
+    // Valences and normals of vertices first ... last - 1, widening squaredRadius (from the
+    // centroid) and the bounds low and high over their positions.
+    void UpdateVertexRange(std::size_t first, std::size_t last, float& squaredRadius, Vec3& low,
+                           Vec3& high);
 };

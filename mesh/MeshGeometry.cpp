@@ -18,11 +18,10 @@ void Widen(float value, float& low, float& high) {
     }
 }
 
-// Adds one face to the centroid sums: twice its area as the weight, times its corner sum.
-void AddFaceToCentroid(const Face& face, Vec3& centroid, double& weightSum) {
-    const Vec3& p0 = face.Vertex0()->position;
-    const Vec3& p1 = face.Vertex1()->position;
-    const Vec3& p2 = face.Vertex2()->position;
+// Adds a face of these corners to the centroid sums: twice its area as the weight, times its
+// corner sum.
+void AddCornersToCentroid(const Vec3& p0, const Vec3& p1, const Vec3& p2, Vec3& centroid,
+                          double& weightSum) {
     Vec3 e1;
     Vec3 e2;
     Vec3 c;
@@ -34,6 +33,32 @@ void AddFaceToCentroid(const Face& face, Vec3& centroid, double& weightSum) {
     centroid.x += static_cast<float>(w * (p0.x + p1.x + p2.x));
     centroid.y += static_cast<float>(w * (p0.y + p1.y + p2.y));
     centroid.z += static_cast<float>(w * (p0.z + p1.z + p2.z));
+}
+
+void AddFaceToCentroid(const Face& face, Vec3& centroid, double& weightSum) {
+    AddCornersToCentroid(face.Vertex0()->position, face.Vertex1()->position,
+                         face.Vertex2()->position, centroid, weightSum);
+}
+
+// A copy of the half-edge with the direction and length the face pass gives it, computed from
+// the positions alone: the first of a pair (or a half-edge without twin) computes its own, the
+// second takes the opposite of the first's.
+HalfEdge PassDirection(const HalfEdge& halfEdge) {
+    HalfEdge copy;
+    copy.origin = halfEdge.origin;
+    copy.next = halfEdge.next;
+    if (halfEdge.twin == nullptr || halfEdge.twin > &halfEdge) {
+        copy.ComputeDirection();
+    } else {
+        copy.ComputeDirectionOppositeTo(PassDirection(*halfEdge.twin));
+    }
+    return copy;
+}
+
+// The normal the face pass gives the face, computed from the positions alone.
+Vec3 PassNormal(const Face& face) {
+    return Face::NormalOf(PassDirection(*face.halfEdges[1]).direction,
+                          PassDirection(*face.halfEdges[2]).direction);
 }
 
 // Keeps the larger of the squared radius so far and the position's squared distance.
@@ -150,6 +175,72 @@ void Mesh::UpdateVerticesRadiusAndBounds() {
     radius = std::sqrt(squaredRadius);
 }
 
+void Mesh::UpdateFaceRange(std::size_t first, std::size_t last) {
+    if (first == last) {
+        return;
+    }
+    const HalfEdge* const rangeStart = halfEdges.front() + 3 * first;
+    Face* const end = faces.front() + last;
+    for (Face* face = faces.front() + first; face != end; ++face) {
+        HalfEdge* const* corners = face->halfEdges;
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge* halfEdge = corners[k];
+            if (halfEdge->twin == nullptr) {
+                // Another thread may mark the same vertex: the flag is stored atomically, and
+                // read only once both threads are done.
+                __atomic_store_n(&halfEdge->origin->boundary, true, __ATOMIC_RELAXED);
+                __atomic_store_n(&halfEdge->EndVertex()->boundary, true, __ATOMIC_RELAXED);
+            }
+            if (halfEdge->origin == halfEdge->EndVertex()) {
+                halfEdge->degenerate = 1;
+            }
+        }
+        face->ClassifyDegeneracy();
+        // As in UpdateFacesAndCentroid, the second of a pair takes the opposite of the first's
+        // direction and sets the pair's crease. A first in an earlier range (another thread's)
+        // may not have its direction or its face's normal yet: both are computed here from
+        // copies, the same way, without reading what the other thread writes.
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge* halfEdge = corners[k];
+            const HalfEdge* twin = halfEdge->twin;
+            if (twin == nullptr || twin > halfEdge) {
+                halfEdge->ComputeDirection();
+            } else if (twin >= rangeStart) {
+                halfEdge->ComputeDirectionFromTwin();
+            } else {
+                halfEdge->ComputeDirectionOppositeTo(PassDirection(*twin));
+            }
+        }
+        face->ComputeNormal();
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge* halfEdge = corners[k];
+            HalfEdge* twin = halfEdge->twin;
+            if (twin == nullptr) {
+                halfEdge->crease = true;
+            } else if (twin < halfEdge) {
+                const Vec3 twinNormal =
+                    twin >= rangeStart ? twin->face->normal : PassNormal(*twin->face);
+                halfEdge->crease = Vec3Dot(face->normal, twinNormal) < 0.0f;
+                // the first of the pair is this thread's to set: its own thread leaves it
+                twin->crease = halfEdge->crease;
+            }
+        }
+    }
+}
+
+void Mesh::UpdateVertexRange(std::size_t first, std::size_t last, float& squaredRadius, Vec3& low,
+                             Vec3& high) {
+    if (first == last) {
+        return;
+    }
+    MeshVertex* const end = vertices.front() + last;
+    for (MeshVertex* vertex = vertices.front() + first; vertex != end; ++vertex) {
+        vertex->ComputeValenceAndNormal();
+        WidenRadius(centroid, vertex->position, squaredRadius);
+        WidenBounds(vertex->position, low, high);
+    }
+}
+
 void Mesh::ComputeFaceGeometry() {
     for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
         (*faceCursor)->UpdateGeometry();
@@ -174,6 +265,21 @@ void Mesh::ComputeCentroid() {
     double weightSum = 0.0;
     for (faceCursor = faces.begin(); faceCursor != faces.end(); ++faceCursor) {
         AddFaceToCentroid(**faceCursor, centroid, weightSum);
+    }
+    FinishCentroid(weightSum);
+}
+
+void Mesh::ComputeCentroidFromArrays(const float* coordinates, const int* indices) {
+    Vec3Zero(centroid);
+    double weightSum = 0.0;
+    auto position = [coordinates](int vertex) {
+        const float* p = coordinates + 3 * static_cast<std::size_t>(vertex);
+        return Vec3{p[0], p[1], p[2]};
+    };
+    const std::size_t cornerCount = 3 * faces.size();
+    for (std::size_t k = 0; k < cornerCount; k += 3) {
+        AddCornersToCentroid(position(indices[k]), position(indices[k + 1]),
+                             position(indices[k + 2]), centroid, weightSum);
     }
     FinishCentroid(weightSum);
 }

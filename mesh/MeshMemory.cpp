@@ -19,6 +19,10 @@ constexpr std::uint64_t kArrayBytesPerFace = 3 * sizeof(int);
 // crashing as often as reporting an error, so it counts in full against an address-space limit.
 constexpr std::uint64_t kDriverContextBytes = 80000000;
 constexpr std::uint64_t kDriverAddressSpaceBytes = 640000000;
+// Of the address space, what GLUT's connection to the display takes (the driver's libraries),
+// which the viewer has while it builds the mesh; without a limit of its own it also makes its
+// window and context meanwhile, whose memory is all of the context's.
+constexpr std::uint64_t kDriverLoadAddressSpaceBytes = 220000000;
 constexpr std::uint64_t kFirstFrameBytes = 22000000;
 constexpr double kFirstFrameBytesPerFace = 10.4;
 constexpr std::uint64_t kDrawListBytes = 5000000;
@@ -64,31 +68,33 @@ MeshMemoryAmount MeshMemoryNeed(int vertexCount, int faceCount, MeshMemoryUse us
     MeshMemoryAmount peak;
     switch (use) {
         case MeshMemoryUse::kView: {
-            // The elements are made from both arrays; the coordinates go before the table is
-            // filled from the corners, which go before matching. The window and the first frame
-            // come once the table is gone.
-            const std::uint64_t building =
-                std::max(coordinates + corners + records, corners + records + table);
+            // The storage (elements and table) is prepared from the header's counts while the
+            // arrays are read, and the arrays are kept until matching is done, while GLUT loads
+            // the driver (and, without a limit, makes the window). The first frame comes once
+            // the table is gone.
+            const std::uint64_t building = coordinates + corners + records + table;
             const std::uint64_t frame =
                 kFirstFrameBytes + PerFace(kFirstFrameBytesPerFace, faceCount);
-            peak.resident = std::max(building, records + kDriverContextBytes + frame);
-            peak.addressSpace = std::max(building, records + kDriverAddressSpaceBytes + frame);
+            peak.resident =
+                std::max(building + kDriverContextBytes, records + kDriverContextBytes + frame);
+            peak.addressSpace = std::max(building + kDriverLoadAddressSpaceBytes,
+                                         records + kDriverAddressSpaceBytes + frame);
             break;
         }
         case MeshMemoryUse::kViewArraysHeld: {
             // What the held arrays take is part of held; the peak adds what comes on top of them,
             // the frame's part after they are released.
             const std::uint64_t arrays = coordinates + corners;
-            const std::uint64_t building =
-                std::max(records, records + table - std::min(table, coordinates));
+            const std::uint64_t building = records + table;
             const std::uint64_t frame =
                 kFirstFrameBytes + PerFace(kFirstFrameBytesPerFace, faceCount);
             const auto beyondArrays = [arrays](std::uint64_t bytes) {
                 return bytes > arrays ? bytes - arrays : 0;
             };
-            peak.resident = std::max(building, beyondArrays(records + kDriverContextBytes + frame));
-            peak.addressSpace =
-                std::max(building, beyondArrays(records + kDriverAddressSpaceBytes + frame));
+            peak.resident = std::max(building + kDriverContextBytes,
+                                     beyondArrays(records + kDriverContextBytes + frame));
+            peak.addressSpace = std::max(building + kDriverLoadAddressSpaceBytes,
+                                         beyondArrays(records + kDriverAddressSpaceBytes + frame));
             break;
         }
         case MeshMemoryUse::kCheck:
@@ -119,6 +125,13 @@ MeshMemoryAmount MeshMemoryCeiling(const PlatformMemoryFiles& files,
 
 MeshMemoryAmount MeshMemoryCeilingOfProcess() {
     return MeshMemoryCeiling(PlatformMemoryFiles(), PlatformAddressSpaceLimit());
+}
+
+bool MeshMemoryBoundByMachineOnly() {
+    const PlatformMemoryFiles files;
+    return PlatformAddressSpaceLimit() == kPlatformNoLimit &&
+           PlatformDataLimit() == kPlatformNoLimit &&
+           PlatformCgroupMemoryLimit(files) >= PlatformPhysicalMemory(files);
 }
 
 bool MeshMemoryFits(const MeshMemoryAmount& need, const MeshMemoryAmount& ceiling) {

@@ -10,8 +10,9 @@
 
 // What the process does with the mesh, which decides its peak.
 enum class MeshMemoryUse {
-    // The viewer: read, build (the arrays released as soon as the elements hold them), geometry,
-    // window and first frame; display lists not included (MeshMemoryDrawListNeed).
+    // The viewer: read (the storage prepared meanwhile), build (the arrays held until matching is
+    // done, GLUT loading the driver meanwhile), geometry, window and first frame; display lists
+    // not included (MeshMemoryDrawListNeed).
     kView,
     // The viewer once the arrays are read and held: the same peak, the arrays not counted twice.
     kViewArraysHeld,
@@ -48,6 +49,10 @@ MeshMemoryAmount MeshMemoryCeiling(const PlatformMemoryFiles& files,
                                    std::uint64_t addressSpaceLimit);
 // The same for this process, from the system's files and its own limit.
 MeshMemoryAmount MeshMemoryCeilingOfProcess();
+// Whether the process has no memory limit of its own (no address-space or data limit, no
+// control group's below the machine's memory), so that only the machine's memory, which the
+// kernel hands out on trust, bounds it.
+bool MeshMemoryBoundByMachineOnly();
 // Whether the need fits under the ceiling in both measures.
 bool MeshMemoryFits(const MeshMemoryAmount& need, const MeshMemoryAmount& ceiling);
 // Why the need does not fit, e.g. "needs 31.2 GB, at most 24.0 GB can be had", in the measure

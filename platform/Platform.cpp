@@ -23,6 +23,12 @@ void* PlatformMapZeroed(std::size_t bytes) {
     return std::calloc(1, bytes);
 }
 
+void* PlatformMapUnfaulted(std::size_t bytes) {
+    return std::calloc(1, bytes);
+}
+
+void PlatformFaultIn(void*, std::size_t) {}
+
 void PlatformUnmap(void* block, std::size_t) {
     std::free(block);
 }
@@ -32,6 +38,10 @@ bool PlatformSyncFile(std::FILE* file) {
 }
 
 std::uint64_t PlatformAddressSpaceLimit() {
+    return kPlatformNoLimit;
+}
+
+std::uint64_t PlatformDataLimit() {
     return kPlatformNoLimit;
 }
 
@@ -137,6 +147,18 @@ void* PlatformMapZeroed(std::size_t bytes) {
     return block == MAP_FAILED ? nullptr : block;
 }
 
+void* PlatformMapUnfaulted(std::size_t bytes) {
+    void* block = mmap(nullptr, RoundUpToPages(bytes), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+}
+
+void PlatformFaultIn(void* start, std::size_t bytes) {
+    // A kernel without MADV_POPULATE_WRITE (before 5.14) refuses it; the pages are then faulted
+    // in by their first writes, as without this call.
+    madvise(start, RoundUpToPages(bytes), MADV_POPULATE_WRITE);
+}
+
 void PlatformUnmap(void* block, std::size_t bytes) {
     munmap(block, RoundUpToPages(bytes));
 }
@@ -148,6 +170,14 @@ bool PlatformSyncFile(std::FILE* file) {
 std::uint64_t PlatformAddressSpaceLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return kPlatformNoLimit;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+std::uint64_t PlatformDataLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return kPlatformNoLimit;
     }
     return static_cast<std::uint64_t>(limit.rlim_cur);

@@ -18,7 +18,15 @@ std::size_t PlatformPageSize();
 // cannot be had. The portable build takes it from the heap (zero-filled, faulted in on first
 // touch).
 void* PlatformMapZeroed(std::size_t bytes);
-// Returns a block from PlatformMapZeroed of the same size.
+// A zero-filled block of at least bytes whose pages are faulted in on first touch, or null when
+// it cannot be had: for a block another thread faults in ahead of its use (PlatformFaultIn). The
+// portable build takes it from the heap, as PlatformMapZeroed does.
+void* PlatformMapUnfaulted(std::size_t bytes);
+// Faults in the pages of bytes from the start of a block from PlatformMapUnfaulted, as its first
+// writes would, in one pass in the kernel; pages already in are left as they are. Nothing in the
+// portable build.
+void PlatformFaultIn(void* start, std::size_t bytes);
+// Returns a block from PlatformMapZeroed or PlatformMapUnfaulted of the same size.
 void PlatformUnmap(void* block, std::size_t bytes);
 
 // Writes the file's buffered bytes through to the storage device; false on failure. The portable
@@ -27,6 +35,9 @@ bool PlatformSyncFile(std::FILE* file);
 
 // The process's address-space limit (soft RLIMIT_AS) in bytes, or kPlatformNoLimit.
 std::uint64_t PlatformAddressSpaceLimit();
+// The process's data limit (soft RLIMIT_DATA: heap and private writable mappings) in bytes, or
+// kPlatformNoLimit (always in the portable build).
+std::uint64_t PlatformDataLimit();
 // The resident memory of the process now, in bytes; 0 when not known (the portable build).
 std::uint64_t PlatformResidentBytes();
 // The address space the process uses now, in bytes; 0 when not known (the portable build).

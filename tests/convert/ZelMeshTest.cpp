@@ -14,6 +14,7 @@
 #include "app/MeshArrays.h"
 #include "app/MeshReader.h"
 #include "app/ZelMesh.h"
+#include "app/ZelTextBlocks.h"
 #include "tests/convert/ConvertTestFiles.h"
 #include "tests/support/CerrCapture.h"
 #include "tests/support/EdgeCountsDirect.h"
@@ -162,6 +163,53 @@ TEST(ZelMeshText, ReadsBackAsTheSameFloatsAndCorners) {
     }
     std::string rest;
     EXPECT_FALSE(stream >> rest);
+}
+
+TEST(ZelMeshText, BlocksOnOneOrTwoThreadsGiveTheWholeTextInOrder) {
+    // several blocks of vertex lines and of face lines (16,384 lines a block), the last of each
+    // short; floats of every length, from denormals to the largest
+    ZelMesh mesh;
+    std::mt19937 random(17);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    for (int v = 0; v < 40000; ++v) {
+        float p[3];
+        for (float& value : p) {
+            do {
+                const std::uint32_t b = bits(random);
+                std::memcpy(&value, &b, sizeof value);
+            } while (!std::isfinite(value));
+        }
+        ZelMeshAddVertex(mesh, p[0], p[1], p[2]);
+    }
+    for (int f = 0; f < 70001; ++f) {
+        ZelMeshAddFace(mesh, f % 40000, (f * 7) % 40000, 39999 - f % 40000);
+    }
+    std::string expected;
+    ZelMeshAppendText(mesh, &expected);
+    for (const ZelMesh& each : {mesh, ZelMesh()}) {
+        std::string whole;
+        ZelMeshAppendText(each, &whole);
+        for (int threads : {1, 2}) {
+            std::string text;
+            int blocks = 0;
+            EXPECT_TRUE(ZelTextBlocks(each, threads, [&](const char* data, std::size_t size) {
+                text.append(data, size);
+                ++blocks;
+                return true;
+            }));
+            EXPECT_EQ(text, whole) << threads << " threads";
+            EXPECT_EQ(blocks, each.indices.empty() ? 1 : 1 + 3 + 5) << threads << " threads";
+        }
+    }
+    // a write refused at any block ends the text there, on both threads
+    for (int threads : {1, 2}) {
+        for (int refused : {0, 1, 2, 5, 8}) {
+            int calls = 0;
+            EXPECT_FALSE(ZelTextBlocks(
+                mesh, threads, [&](const char*, std::size_t) { return calls++ < refused; }));
+            EXPECT_EQ(calls, refused + 1) << threads << " threads, refused at " << refused;
+        }
+    }
 }
 
 TEST(ZelMeshWrite, WritesTheTextAndLeavesNoTemporaryBehind) {

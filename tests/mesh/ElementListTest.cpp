@@ -88,6 +88,42 @@ TEST(ElementArena, AnAdoptedPoolHandsItsPreparedBlocksToThatThreadOnly) {
     ElementArenaRelease(afterwards, kMapped);
 }
 
+TEST(ElementArena, APoolPreparedAheadHandsOutItsBlocksAtOnceAndFaultsThemInMeanwhile) {
+    constexpr std::size_t kMapped = kElementArenaMappedMinimum;
+    const std::vector<std::size_t> sizes = {16 * kMapped, 1000, 4 * kMapped + 5};
+    {
+        ElementArenaPool pool;
+        ElementArenaPoolPrepareAhead(pool, sizes);
+        ASSERT_EQ(pool.blocks.size(), 2u);
+        EXPECT_TRUE(ElementArenaPoolHolds(pool, sizes));
+        EXPECT_FALSE(ElementArenaPoolHolds(pool, {16 * kMapped}));
+        EXPECT_FALSE(ElementArenaPoolHolds(pool, {4 * kMapped + 5, 16 * kMapped}));
+        EXPECT_GE(ElementArenaPoolBytes(pool), 20 * kMapped);
+        ElementArenaPoolAdopt(&pool);
+        // taken and written while the pool's thread may still be faulting it in
+        unsigned char* taken = static_cast<unsigned char*>(ElementArenaAllocate(16 * kMapped));
+        ASSERT_NE(taken, nullptr);
+        EXPECT_EQ(pool.blocks.size(), 1u);
+        std::size_t nonZero = 0;
+        for (std::size_t i = 0; i < 16 * kMapped; i += 997) {
+            nonZero += taken[i] != 0 ? 1 : 0;
+            taken[i] = 1;
+        }
+        EXPECT_EQ(nonZero, 0u);
+        // releasing it waits for the thread, which has then faulted in every block
+        ElementArenaRelease(taken, 16 * kMapped);
+        EXPECT_FALSE(pool.faulting.joinable());
+        EXPECT_GE(pool.faultedBytes.load(), 20 * kMapped);
+        ElementArenaPoolAdopt(nullptr);
+        // the block not taken goes back with the pool
+    }
+    ElementArenaPool pool;
+    ElementArenaPoolPrepareAhead(pool, sizes);
+    ElementArenaPoolRelease(pool);
+    EXPECT_TRUE(pool.blocks.empty());
+    EXPECT_FALSE(pool.faulting.joinable());
+}
+
 TEST(ElementList, IteratesTheArenasRecordsInOrderWithCursors) {
     ElementArena<MeshVertex> arena;
     ASSERT_TRUE(arena.Reserve(5));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -47,9 +48,17 @@ TEST(PlatformStorage, MappedBlocksAreZeroedWritableAndGivenBack) {
     // sizes below, at and between pages, and one of many pages
     for (std::size_t bytes : {std::size_t(1), PlatformPageSize(), PlatformPageSize() + 1,
                               kElementArenaMappedMinimum * 3 + 5}) {
+        // mapped faulted in, or faulted in afterwards (the whole block and one page of it)
         unsigned char* block = static_cast<unsigned char*>(PlatformMapZeroed(bytes));
         ASSERT_NE(block, nullptr);
         EXPECT_TRUE(AllZero(block, bytes));
+        unsigned char* later = static_cast<unsigned char*>(PlatformMapUnfaulted(bytes));
+        ASSERT_NE(later, nullptr);
+        PlatformFaultIn(later + bytes / PlatformPageSize() * PlatformPageSize() / 2,
+                        PlatformPageSize());
+        PlatformFaultIn(later, bytes);
+        EXPECT_TRUE(AllZero(later, bytes));
+        PlatformUnmap(later, bytes);
         for (std::size_t i = 0; i < bytes; i += 997) {
             block[i] = static_cast<unsigned char>(i % 251 + 1);
         }
@@ -185,8 +194,13 @@ TEST(PlatformProcess, ReportsWhatItHoldsOrNothingInTheFallback) {
         EXPECT_EQ(PlatformResidentBytes(), 0u);
         EXPECT_EQ(PlatformAddressSpaceBytes(), 0u);
         EXPECT_EQ(PlatformAddressSpaceLimit(), kPlatformNoLimit);
+        EXPECT_EQ(PlatformDataLimit(), kPlatformNoLimit);
         return;
     }
+    rlimit data{};
+    ASSERT_EQ(getrlimit(RLIMIT_DATA, &data), 0);
+    EXPECT_EQ(PlatformDataLimit(),
+              data.rlim_cur == RLIM_INFINITY ? kPlatformNoLimit : std::uint64_t(data.rlim_cur));
     EXPECT_GE(PlatformResidentBytes(), held.size());
     EXPECT_GE(PlatformAddressSpaceBytes(), PlatformResidentBytes());
 }
