@@ -64,7 +64,7 @@ bool Mesh::ConnectAndComputeGeometryOnTwoThreads(EdgeEntryTable& table, const fl
     // matching: groups sorted by ranges of vertices, while the second thread first sums the
     // centroid over every face in order from the arrays, which no step writes
     RunParts([this, coordinates, indices] { ComputeCentroidFromArrays(coordinates, indices); },
-             [this, &table, vertexCount](std::size_t k) {
+             [&table, vertexCount](std::size_t k) {
                  SortEdgeGroups(table, PartStart(vertexCount, k), PartStart(vertexCount, k + 1));
              });
     std::array<EdgeCounts, kParts> partCounts;
