@@ -1,9 +1,9 @@
 #include "check/CheckProgress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <ostream>
+
+#include "platform/Platform.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::string CheckProgressDuration(double seconds) {
 }  // namespace
 
 bool CheckProgressWanted() {
-    return ::isatty(STDERR_FILENO) == 1;
+    return PlatformErrorIsTerminal();
 }
 
 std::string CheckProgressText(std::size_t done, std::size_t total, long long faces,

@@ -1,44 +1,24 @@
 // SceneImport for the viewer: the importer module is loaded the first time a file needs it,
 // from beside the program (ZEL_SCENE_IMPORT_MODULE, relative to the program's folder).
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
 #include <mutex>
 
 #include "convert/SceneImport.h"
+#include "platform/Platform.h"
 
 namespace {
 
 using SceneImportFunction = bool (*)(const std::string&, MeshFileContent*, bool*, std::string*);
-
-// The module's path: the program's folder and the relative path it is installed at.
-std::string SceneModulePath() {
-    char self[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        return ZEL_SCENE_IMPORT_MODULE;
-    }
-    std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.find_last_of('/') + 1) + ZEL_SCENE_IMPORT_MODULE;
-}
 
 SceneImportFunction SceneLoad(std::string* problem) {
     static std::once_flag once;
     static SceneImportFunction function = nullptr;
     static std::string failure;
     std::call_once(once, [] {
-        const std::string path = SceneModulePath();
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            const char* error = ::dlerror();
-            failure = error != nullptr ? error : path;
-            return;
-        }
-        function = reinterpret_cast<SceneImportFunction>(::dlsym(module, "ZelSceneImport"));
-        if (function == nullptr) {
-            failure = path + " has no ZelSceneImport";
-        }
+        // the module lies at the same place relative to the program in the build and the
+        // installed tree
+        const std::string path = PlatformProgramFolder() + ZEL_SCENE_IMPORT_MODULE;
+        function = reinterpret_cast<SceneImportFunction>(
+            PlatformLoadModuleFunction(path, "ZelSceneImport", &failure));
     });
     *problem = failure;
     return function;

@@ -3,11 +3,13 @@
 #include <cstdlib>
 
 #ifndef ZEL_PORTABLE_PLATFORM
+#include <dlfcn.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <fstream>
 #include <sstream>
 #endif
@@ -59,6 +61,19 @@ std::uint64_t PlatformPhysicalMemory(const PlatformMemoryFiles&) {
 
 std::uint64_t PlatformCgroupMemoryLimit(const PlatformMemoryFiles&) {
     return kPlatformNoLimit;
+}
+
+bool PlatformErrorIsTerminal() {
+    return false;
+}
+
+std::string PlatformProgramFolder() {
+    return std::string();
+}
+
+void* PlatformLoadModuleFunction(const std::string&, const char*, std::string* problem) {
+    *problem = "this build loads no modules";
+    return nullptr;
 }
 
 #else
@@ -260,6 +275,35 @@ std::uint64_t PlatformCgroupMemoryLimit(const PlatformMemoryFiles& files) {
         smallest = std::min(smallest, withSwap);
     }
     return smallest;
+}
+
+bool PlatformErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::string PlatformProgramFolder() {
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    const std::string path(self, static_cast<std::size_t>(length));
+    return path.substr(0, path.find_last_of('/') + 1);
+}
+
+void* PlatformLoadModuleFunction(const std::string& path, const char* symbol,
+                                 std::string* problem) {
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* error = ::dlerror();
+        *problem = error != nullptr ? error : path;
+        return nullptr;
+    }
+    void* function = ::dlsym(module, symbol);
+    if (function == nullptr) {
+        *problem = path + " has no " + symbol;
+    }
+    return function;
 }
 
 #endif

@@ -60,3 +60,14 @@ std::uint64_t PlatformPhysicalMemory(const PlatformMemoryFiles& files);
 // or the smallest v1 memory.limit_in_bytes (memory.memsw.limit_in_bytes where that is set);
 // "max", an absent file or no group mean none: kPlatformNoLimit (always in the portable build).
 std::uint64_t PlatformCgroupMemoryLimit(const PlatformMemoryFiles& files);
+
+// Whether the standard error stream is a terminal (never known in the portable build).
+bool PlatformErrorIsTerminal();
+
+// The folder the running program's file lies in, with a trailing separator; empty when it is not
+// known (always in the portable build).
+std::string PlatformProgramFolder();
+// Loads the shared module at path and returns the address of its function named symbol, or null
+// with what went wrong in problem. Modules stay loaded until the process ends. The portable build
+// loads none.
+void* PlatformLoadModuleFunction(const std::string& path, const char* symbol, std::string* problem);
