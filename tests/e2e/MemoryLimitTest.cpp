@@ -53,6 +53,15 @@ struct ProgramStart {
     std::uint64_t resident = 0;
 };
 
+// The kernel function a process sleeps in ("wait_for_partner" while it opens a pipe nobody
+// writes to), or "" while it runs.
+std::string KernelWaitChannel(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/wchan");
+    std::string channel;
+    std::getline(file, channel);
+    return channel;
+}
+
 std::uint64_t StatusField(pid_t pid, const std::string& key) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -170,22 +179,16 @@ ProgramStart MeasureStart(std::vector<std::string> arguments, const std::string&
     }
     RunLimited(
         arguments, workDir, [] {},
-        [&start, &pipe](pid_t pid) {
-            // a writer can open the pipe without waiting once the program is opening it to read
-            int writer = -1;
-            WaitFor(
-                [&] {
-                    writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-                    return writer >= 0 || Ended(pid);
-                },
-                kRunTimeoutMs);
+        [&start](pid_t pid) {
+            // Measured while the program still waits in opening the pipe for a writer, which
+            // never comes: once a writer opened it, the program would go on reading and could
+            // take its next memory before the measure.
+            WaitFor([&] { return KernelWaitChannel(pid) == "wait_for_partner" || Ended(pid); },
+                    kRunTimeoutMs);
             start.data = StatusField(pid, "VmData");
             start.addressSpace = StatusField(pid, "VmSize");
             start.resident = StatusField(pid, "VmRSS");
             kill(pid, SIGKILL);
-            if (writer >= 0) {
-                close(writer);
-            }
         });
     std::remove(pipe.c_str());
     EXPECT_GT(start.data, 0u) << arguments[0] << " did not stop at the pipe";
