@@ -27,6 +27,8 @@ import sys
 import tempfile
 import time
 
+from bench_runs import warm_memory
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PEER_PYTHON = "/usr/bin/python3"
 FOLDER_SIZE = 100
@@ -158,17 +160,9 @@ def generate(bin_dir, root, files):
 
 # --- timed runs -------------------------------------------------------------------------------
 
-def fault_memory(gib=4):
-    # The machine hands out fresh memory slowly: touch every page of 4 GiB and give it back, so
-    # neither timed run pays for the other's first touches. A child process does it, since a
-    # child of this one would otherwise inherit its high-water mark as its own peak memory.
-    subprocess.run([sys.executable, "-c", "block = bytearray(%d << 30); "
-                    "block[::4096] = b'\\x01' * (len(block) // 4096)" % gib], check=True)
-
-
 def timed(command, output_path):
     """Seconds from start to exit, peak memory in MiB, exit status."""
-    fault_memory()
+    warm_memory(4)
     # GNU time forks the command from its own small process: a child started from this one
     # directly would count this process's peak as its own.
     with tempfile.NamedTemporaryFile("r") as peak, open(output_path, "w") as out:

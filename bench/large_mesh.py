@@ -2,8 +2,9 @@
 """A very large mesh in zelviewer, f3d and zelcheck, in one run on one machine.
 
 Generates a torus of --faces faces (28 million by default: the size of the largest well-known 3D
-scans) with zelgen, and the same mesh as binary PLY for f3d (zel_to_ply); both are kept in the
-work folder and reused. Then, once each:
+scans) with zelgen and writes it as binary PLY (zel_to_ply); both are kept in the work folder
+and reused. Then, once each, all three on the PLY file, with about --warm-gib GiB faulted in and
+freed right before each run:
   zelviewer  time to the last edge-report line and to the first buffer swap (noted by the
              preloaded libzel_swap_clock.so), then, once the display list is recorded, the
              frames per second while the left button drags the view for --drag seconds (swaps
@@ -15,6 +16,7 @@ work folder and reused. Then, once each:
 Both viewers run in the X server in DISPLAY, or else in a private one under xvfb-run.
 
 usage: large_mesh.py [--bin build/bin] [--faces 28000000] [--drag 30] [--work /tmp/zel-large]
+                     [--warm-gib 4]
 """
 import argparse
 import os
@@ -23,21 +25,10 @@ import sys
 import tempfile
 import time
 
-TIME_FORMAT = "peak-rss-kb %M"
+from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, read_swaps, run_f3d,
+                        warm_memory)
+
 TIMEOUT_SECONDS = 1800
-
-
-def peak_rss_gib(text):
-    values = [int(line.split()[1]) for line in text.splitlines() if line.startswith("peak-rss-kb")]
-    return values[-1] / 1048576.0 if values else float("nan")
-
-
-def read_swaps(log):
-    try:
-        with open(log) as f:
-            return [float(line.split()[2]) for line in f if line.startswith("swap ")]
-    except FileNotFoundError:
-        return []
 
 
 def wait_for(condition, what):
@@ -52,7 +43,7 @@ def xdotool(*arguments):
     return subprocess.run(["xdotool"] + list(arguments), capture_output=True, text=True).stdout
 
 
-def run_zelviewer(bin_dir, zel, work, drag_seconds):
+def run_zelviewer(bin_dir, mesh, work, drag_seconds):
     log = os.path.join(work, "swap.log")
     if os.path.exists(log):
         os.remove(log)
@@ -60,7 +51,7 @@ def run_zelviewer(bin_dir, zel, work, drag_seconds):
                LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
     start = time.monotonic()
     process = subprocess.Popen(
-        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", zel],
+        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", mesh],
         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
     report = None
     lines = []
@@ -102,31 +93,17 @@ def run_zelviewer(bin_dir, zel, work, drag_seconds):
     rest = process.stderr.read()
     process.wait()
     return {"report": report, "first frame": first_frame, "frames while dragging": len(during),
-            "fps while dragging": fps, "peak GiB": peak_rss_gib(rest)}
+            "fps while dragging": fps, "peak GiB": peak_rss_mib(rest) / 1024.0}
 
 
-def run_f3d(ply, work):
-    png = os.path.join(work, "f3d.png")
-    start = time.monotonic()
-    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, "f3d", "--output=" + png,
-                           "--resolution=512,512", ply],
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
-                          timeout=TIMEOUT_SECONDS)
-    elapsed = time.monotonic() - start
-    if done.returncode != 0 or not os.path.exists(png):
-        sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
-    os.remove(png)
-    return {"PNG written": elapsed, "peak GiB": peak_rss_gib(done.stderr)}
-
-
-def run_zelcheck(bin_dir, zel):
+def run_zelcheck(bin_dir, mesh):
     start = time.monotonic()
     done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelcheck"),
-                           zel], capture_output=True, text=True, timeout=TIMEOUT_SECONDS)
+                           mesh], capture_output=True, text=True, timeout=TIMEOUT_SECONDS)
     elapsed = time.monotonic() - start
     if done.returncode not in (0, 1):
         sys.exit("zelcheck failed:\n" + done.stderr)
-    return {"line printed": elapsed, "peak GiB": peak_rss_gib(done.stderr),
+    return {"line printed": elapsed, "peak GiB": peak_rss_mib(done.stderr) / 1024.0,
             "line": done.stdout.strip()}
 
 
@@ -136,6 +113,7 @@ def main():
     parser.add_argument("--faces", type=int, default=28000000)
     parser.add_argument("--drag", type=float, default=30.0)
     parser.add_argument("--work", default=os.path.join(tempfile.gettempdir(), "zel-large"))
+    parser.add_argument("--warm-gib", type=float, default=4.0)
     args = parser.parse_args()
 
     if not os.environ.get("DISPLAY"):
@@ -144,33 +122,32 @@ def main():
 
     bin_dir = os.path.abspath(args.bin)
     os.makedirs(args.work, exist_ok=True)
-    zel = os.path.join(args.work, "torus%d.zel" % args.faces)
-    ply = os.path.join(args.work, "torus%d.ply" % args.faces)
-    if not os.path.exists(zel):
-        subprocess.run([os.path.join(bin_dir, "zelgen"), "torus", "--faces", str(args.faces), zel],
-                       check=True, stdout=subprocess.DEVNULL)
-    if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
-        subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
+    zel, ply = ensure_torus(bin_dir, args.work, args.faces)
     with open(zel) as f:
         f.readline()
         vertices, faces = (int(n) for n in f.readline().split())
 
-    with open("/proc/loadavg") as f:
-        print("load average before: " + " ".join(f.read().split()[:3]))
+    print("load average before: " + load())
     print("mesh: %d vertices, %d faces (%.2f GB as ZEL)" % (vertices, faces,
                                                            os.path.getsize(zel) / 1e9))
     estimate = subprocess.run([os.path.join(bin_dir, "memory_need"), str(vertices), str(faces),
                                str(24 * 2**30)], capture_output=True, text=True, check=True)
     print("estimate:\n  " + estimate.stdout.strip().replace("\n", "\n  "))
-    for name, run in (("zelviewer", lambda: run_zelviewer(bin_dir, zel, args.work, args.drag)),
-                      ("f3d", lambda: run_f3d(ply, args.work)),
-                      ("zelcheck", lambda: run_zelcheck(bin_dir, zel))):
+    png = os.path.join(args.work, "f3d.png")
+
+    def f3d():
+        seconds, peak = run_f3d(ply, png, TIMEOUT_SECONDS)
+        return {"PNG written": seconds, "peak GiB": peak / 1024.0}
+
+    for name, run in (("zelviewer", lambda: run_zelviewer(bin_dir, ply, args.work, args.drag)),
+                      ("f3d", f3d),
+                      ("zelcheck", lambda: run_zelcheck(bin_dir, ply))):
+        warm_memory(args.warm_gib)
         result = run()
         print(name + ": " + ", ".join(
             "%s %s" % (key, ("%.2f" % value) if isinstance(value, float) else value)
             for key, value in result.items()), flush=True)
-    with open("/proc/loadavg") as f:
-        print("load average after: " + " ".join(f.read().split()[:3]))
+    print("load average after: " + load())
 
 
 if __name__ == "__main__":

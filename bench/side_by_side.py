@@ -24,7 +24,6 @@ usage: side_by_side.py [--bin build/bin] [--faces 100000,1000000,4000000,1000000
                        [--runs 3] [--work /tmp/zel-side-by-side] [--warm-gib 4]
 """
 import argparse
-import mmap
 import os
 import statistics
 import subprocess
@@ -32,51 +31,11 @@ import sys
 import tempfile
 import time
 
-TIME_FORMAT = "peak-rss-kb %M"
+from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, read_swaps, run_f3d,
+                        warm_memory)
+
 # A start-up that takes longer than this has failed.
 TIMEOUT_SECONDS = 600
-
-
-def ensure_meshes(bin_dir, work, faces):
-    zel = os.path.join(work, "torus%d.zel" % faces)
-    ply = os.path.join(work, "torus%d.ply" % faces)
-    if not os.path.exists(zel):
-        subprocess.run([os.path.join(bin_dir, "zelgen"), "torus", "--faces", str(faces), zel],
-                       check=True, stdout=subprocess.DEVNULL)
-    if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
-        subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
-    return zel, ply
-
-
-def warm_memory(gib):
-    """Faults in and frees about gib GiB, 64 MiB at a time."""
-    if gib <= 0:
-        return
-    chunk = 64 << 20
-    ones = b"\1" * chunk
-    size = int(gib * (1 << 30)) // chunk * chunk
-    memory = mmap.mmap(-1, size)
-    for offset in range(0, size, chunk):
-        memory[offset:offset + chunk] = ones
-    memory.close()
-
-
-def peak_rss_mb(text):
-    values = [int(line.split()[1]) for line in text.splitlines() if line.startswith("peak-rss-kb")]
-    return values[-1] / 1024.0 if values else float("nan")
-
-
-def run_f3d(ply, png):
-    start = time.monotonic()
-    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, "f3d", "--output=" + png,
-                           "--resolution=512,512", ply],
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
-                          timeout=TIMEOUT_SECONDS)
-    elapsed = time.monotonic() - start
-    if done.returncode != 0 or not os.path.exists(png):
-        sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
-    os.remove(png)
-    return elapsed, peak_rss_mb(done.stderr)
 
 
 def run_zelconvert(bin_dir, ply, output):
@@ -89,15 +48,7 @@ def run_zelconvert(bin_dir, ply, output):
     if done.returncode != 0:
         sys.exit("zelconvert failed on %s:\n%s" % (ply, done.stderr))
     os.remove(output)
-    return elapsed, peak_rss_mb(done.stderr)
-
-
-def read_swaps(log):
-    try:
-        with open(log) as f:
-            return [float(line.split()[2]) for line in f if line.startswith("swap ")]
-    except FileNotFoundError:
-        return []
+    return elapsed, peak_rss_mib(done.stderr)
 
 
 def run_zelviewer(bin_dir, mesh, log):
@@ -134,12 +85,7 @@ def run_zelviewer(bin_dir, mesh, log):
     subprocess.run(["xdotool", "key", "--window", window[0], "Escape"], stderr=subprocess.DEVNULL)
     rest = process.stderr.read()
     process.wait()
-    return report, swaps[0] - start, peak_rss_mb(rest)
-
-
-def load():
-    with open("/proc/loadavg") as f:
-        return " ".join(f.read().split()[:3])
+    return report, swaps[0] - start, peak_rss_mib(rest)
 
 
 def print_table(title, sizes, results, runs):
@@ -180,13 +126,13 @@ def main():
     converted = {}
     output = os.path.join(args.work, "converted.zel")
     for faces in sizes:
-        zel, ply = ensure_meshes(bin_dir, args.work, faces)
+        zel, ply = ensure_torus(bin_dir, args.work, faces)
         ply_rows = []
         zel_rows = []
         convert_rows = []
         for run in range(args.runs):
             warm_memory(args.warm_gib)
-            f3d_time, f3d_peak = run_f3d(ply, png)
+            f3d_time, f3d_peak = run_f3d(ply, png, TIMEOUT_SECONDS)
             warm_memory(args.warm_gib)
             report, frame, peak = run_zelviewer(bin_dir, ply, log)
             warm_memory(args.warm_gib)

@@ -1,0 +1,74 @@
+"""What the side-by-side scripts share: the test meshes, warm memory, peak memory and f3d's run.
+
+This machine hands out memory the host took back several times slower than a desktop does, so
+each timed run is preceded by warm_memory(): about 4 GiB faulted in and freed, so that the program
+is measured, not the host. Peak memory is read from GNU time, which starts the program from its
+own small process: a program started from this script directly would inherit the script's
+high-water mark as its own.
+"""
+import mmap
+import os
+import subprocess
+import sys
+import time
+
+TIME_FORMAT = "peak-rss-kb %M"
+
+
+def ensure_torus(bin_dir, work, faces):
+    """The torus of `faces` faces as ZEL (zelgen) and as binary PLY (zel_to_ply), kept in work."""
+    zel = os.path.join(work, "torus%d.zel" % faces)
+    ply = os.path.join(work, "torus%d.ply" % faces)
+    if not os.path.exists(zel):
+        subprocess.run([os.path.join(bin_dir, "zelgen"), "torus", "--faces", str(faces), zel],
+                       check=True, stdout=subprocess.DEVNULL)
+    if not os.path.exists(ply) or os.path.getmtime(ply) < os.path.getmtime(zel):
+        subprocess.run([os.path.join(bin_dir, "zel_to_ply"), zel, ply], check=True)
+    return zel, ply
+
+
+def warm_memory(gib):
+    """Faults in and frees about gib GiB, 64 MiB at a time."""
+    if gib <= 0:
+        return
+    chunk = 64 << 20
+    ones = b"\1" * chunk
+    size = int(gib * (1 << 30)) // chunk * chunk
+    memory = mmap.mmap(-1, size)
+    for offset in range(0, size, chunk):
+        memory[offset:offset + chunk] = ones
+    memory.close()
+
+
+def peak_rss_mib(text):
+    """The peak memory GNU time printed with TIME_FORMAT, in MiB."""
+    values = [int(line.split()[1]) for line in text.splitlines() if line.startswith("peak-rss-kb")]
+    return values[-1] / 1024.0 if values else float("nan")
+
+
+def read_swaps(log):
+    """The buffer-swap times libzel_swap_clock.so wrote, in CLOCK_MONOTONIC seconds."""
+    try:
+        with open(log) as f:
+            return [float(line.split()[2]) for line in f if line.startswith("swap ")]
+    except FileNotFoundError:
+        return []
+
+
+def run_f3d(ply, png, timeout):
+    """Seconds until f3d has written its 512 x 512 PNG of ply and exited, and its peak in MiB."""
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", TIME_FORMAT, "f3d", "--output=" + png,
+                           "--resolution=512,512", ply],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                          timeout=timeout)
+    elapsed = time.monotonic() - start
+    if done.returncode != 0 or not os.path.exists(png):
+        sys.exit("f3d failed on %s:\n%s" % (ply, done.stderr))
+    os.remove(png)
+    return elapsed, peak_rss_mib(done.stderr)
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
