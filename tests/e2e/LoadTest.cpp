@@ -37,6 +37,10 @@ TEST(Load, TwoMillionFaceTorusOpensTurnsAndEndsOnEscape) {
     ASSERT_TRUE(program.Start({"-file", mesh}));
     std::string window = WaitForViewerWindow(kWindowTimeoutSeconds);
     ASSERT_NE(window, "") << program.Stderr();
+    // The window may open while the mesh is still being built; the report follows the build.
+    ASSERT_TRUE(program.WaitForStderr("edges with inconsistent normals\n",
+                                      kWindowTimeoutSeconds * 1000))
+        << program.Stderr();
     auto shown = std::chrono::steady_clock::now();
 
     // The report counts every half-edge, all paired on a closed torus.

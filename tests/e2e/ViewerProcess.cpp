@@ -143,6 +143,10 @@ bool ViewerProcess::WaitForStdout(const std::string& text, int timeoutMs) const 
     return WaitFor([this, &text] { return Stdout().find(text) != std::string::npos; }, timeoutMs);
 }
 
+bool ViewerProcess::WaitForStderr(const std::string& text, int timeoutMs) const {
+    return WaitFor([this, &text] { return Stderr().find(text) != std::string::npos; }, timeoutMs);
+}
+
 namespace {
 
 // The private X server of this test process; killed when the process ends normally, and by the

@@ -38,8 +38,9 @@ public:
     // Everything the program wrote so far to standard output / standard error.
     std::string Stdout() const;
     std::string Stderr() const;
-    // Polls standard output until it holds text; false after timeoutMs.
+    // Poll standard output / standard error until it holds text; false after timeoutMs.
     bool WaitForStdout(const std::string& text, int timeoutMs) const;
+    bool WaitForStderr(const std::string& text, int timeoutMs) const;
 
 private:
     void Kill();
