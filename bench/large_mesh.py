@@ -4,7 +4,8 @@
 Generates a torus of --faces faces (28 million by default: the size of the largest well-known 3D
 scans) with zelgen and writes it as binary PLY (zel_to_ply); both are kept in the work folder
 and reused. Then, once each, all three on the PLY file, with about --warm-gib GiB faulted in and
-freed right before each run:
+freed right before each run (more than the largest peak, 8 GiB: memory the host has taken back
+costs this machine seconds a GiB, which would otherwise swamp the programs' own times):
   zelviewer  time to the last edge-report line and to the first buffer swap (noted by the
              preloaded libzel_swap_clock.so), then, once the display list is recorded, the
              frames per second while the left button drags the view for --drag seconds (swaps
@@ -16,7 +17,7 @@ freed right before each run:
 Both viewers run in the X server in DISPLAY, or else in a private one under xvfb-run.
 
 usage: large_mesh.py [--bin build/bin] [--faces 28000000] [--drag 30] [--work /tmp/zel-large]
-                     [--warm-gib 4]
+                     [--warm-gib 10]
 """
 import argparse
 import os
@@ -113,7 +114,7 @@ def main():
     parser.add_argument("--faces", type=int, default=28000000)
     parser.add_argument("--drag", type=float, default=30.0)
     parser.add_argument("--work", default=os.path.join(tempfile.gettempdir(), "zel-large"))
-    parser.add_argument("--warm-gib", type=float, default=4.0)
+    parser.add_argument("--warm-gib", type=float, default=10.0)
     args = parser.parse_args()
 
     if not os.environ.get("DISPLAY"):
