@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test (from a fresh clone: 7 minutes
+# Installs what is missing, builds everything and runs every test (from a fresh clone: 10 minutes
 # on two idle cores, 22.5 on two busy ones):
 #  1. g++ build: unit tests, the installed programs, gl and e2e tests (gl and e2e under a
 #     virtual X server);
