@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test (from a fresh clone: 10 minutes
-# on two idle cores, 22.5 on two busy ones):
+# on two idle cores, longer on busy ones):
 #  1. g++ build: unit tests, the installed programs, gl and e2e tests (gl and e2e under a
 #     virtual X server);
 #  2. valgrind memcheck over the GL-free (unit) test programs of that build;
