@@ -10,6 +10,15 @@ void FormatArraysReserved(const FormatSource& source, int vertexCount, int faceC
     }
 }
 
+bool FormatBegin(FormatSource& source, MeshFileContent& content, const char* format) {
+    source.cursor.countLines = FormatCountsLines(source);
+    content.format = format;
+    if (!TokenCursorEnsure(source.cursor, 1)) {
+        return !FormatReadFailed(source) && FormatFail(source, "is empty");
+    }
+    return true;
+}
+
 bool FormatFail(FormatSource& source, const std::string& problem) {
     *source.messages << "Error: \"" << source.path << "\" " << problem << std::endl;
     return false;

@@ -30,6 +30,10 @@ bool PlyRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content)
 bool ObjRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content);
 bool StlRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content);
 
+// Starts a reader: names the format, sets whether lines are counted, and makes sure the file
+// holds a first byte; false after the message for an empty or unreadable file.
+bool FormatBegin(FormatSource& source, MeshFileContent& content, const char* format);
+
 // Prints "Error: "<path>" <problem>" and returns false.
 bool FormatFail(FormatSource& source, const std::string& problem);
 // Tells the source's arraysReserved, if any, the counts a header declared, now that the arrays

@@ -104,10 +104,8 @@ bool ObjFace(FormatSource& source, MeshArrays& arrays, ObjForward& forward,
 bool ObjRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
     cursor.comments = true;
-    cursor.countLines = FormatCountsLines(source);
-    content.format = "Wavefront OBJ";
-    if (!TokenCursorEnsure(cursor, 1)) {
-        return !FormatReadFailed(source) && FormatFail(source, "is empty");
+    if (!FormatBegin(source, content, "Wavefront OBJ")) {
+        return false;
     }
     // Nothing tells the counts; a vertex line takes at least "v 0 0 0" and a line feed.
     const std::size_t guess = FormatReservable(source, kUnknownFileSize, 8 * 4);

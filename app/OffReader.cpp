@@ -201,10 +201,8 @@ bool OffReadFaces(FormatSource& source, MeshArrays& arrays, int faceCount, int v
 bool OffRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
     cursor.comments = true;
-    cursor.countLines = FormatCountsLines(source);
-    content.format = "OFF";
-    if (!TokenCursorEnsure(cursor, 1)) {
-        return !FormatReadFailed(source) && FormatFail(source, "is empty");
+    if (!FormatBegin(source, content, "OFF")) {
+        return false;
     }
 
     // The header word may not run into a comment: "OFF#" is no header.

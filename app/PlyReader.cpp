@@ -812,11 +812,8 @@ bool PlyReadBinary(FormatSource& source, const PlyHeader& header, MeshArrays& ar
 }  // namespace
 
 bool PlyRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
-    TokenCursor& cursor = source.cursor;
-    cursor.countLines = FormatCountsLines(source);
-    content.format = "PLY";
-    if (!TokenCursorEnsure(cursor, 1)) {
-        return !FormatReadFailed(source) && FormatFail(source, "is empty");
+    if (!FormatBegin(source, content, "PLY")) {
+        return false;
     }
     PlyHeader header;
     if (!PlyReadHeader(source, &header) || !PlyCheckElements(source, &header, content)) {

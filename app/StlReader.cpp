@@ -155,10 +155,8 @@ bool StlReadAscii(FormatSource& source, MeshArrays& arrays, MeshFileContent& con
 
 bool StlRead(FormatSource& source, MeshArrays& arrays, MeshFileContent& content) {
     TokenCursor& cursor = source.cursor;
-    cursor.countLines = FormatCountsLines(source);
-    content.format = "STL";
-    if (!TokenCursorEnsure(cursor, 1)) {
-        return !FormatReadFailed(source) && FormatFail(source, "is empty");
+    if (!FormatBegin(source, content, "STL")) {
+        return false;
     }
     // The size rule first: a binary file's header may begin with "solid" too.
     TokenCursorEnsure(cursor, kStlHeaderSize);

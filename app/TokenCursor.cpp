@@ -142,40 +142,21 @@ bool TokenCursorEnsure(TokenCursor& cursor, std::size_t bytes) {
     return true;
 }
 
-bool TokenCursorSkipToToken(TokenCursor& cursor) {
-    SkipLongTokenRest(cursor);
-    const char* p = cursor.next;
-    for (;;) {
-        while (p != cursor.end && IsSpace(*p)) {
-            ++p;
-        }
-        cursor.next = p;
-        if (p != cursor.end) {
-            if (!(cursor.comments && *p == '#')) {
-                return true;
-            }
-            SkipComment(cursor);
-            p = cursor.next;
-            continue;
-        }
-        if (cursor.streamEnded || !TokenCursorRefill(cursor, p)) {
-            cursor.next = cursor.end;
-            return false;
-        }
-        p = cursor.next;
-    }
-}
+namespace {
 
-bool TokenCursorSkipToTokenOnLine(TokenCursor& cursor) {
+// Skips white space and comments up to the next token, refilling as it goes; with
+// stopAtLineEnd, a line feed ends the search too (the cursor then stands on it).
+template <bool stopAtLineEnd>
+bool SkipToToken(TokenCursor& cursor) {
     SkipLongTokenRest(cursor);
     const char* p = cursor.next;
     for (;;) {
-        while (p != cursor.end && IsSpace(*p) && *p != '\n') {
+        while (p != cursor.end && IsSpace(*p) && !(stopAtLineEnd && *p == '\n')) {
             ++p;
         }
         cursor.next = p;
         if (p != cursor.end) {
-            if (*p == '\n') {
+            if (stopAtLineEnd && *p == '\n') {
                 return false;
             }
             if (!(cursor.comments && *p == '#')) {
@@ -191,6 +172,16 @@ bool TokenCursorSkipToTokenOnLine(TokenCursor& cursor) {
         }
         p = cursor.next;
     }
+}
+
+}  // namespace
+
+bool TokenCursorSkipToToken(TokenCursor& cursor) {
+    return SkipToToken<false>(cursor);
+}
+
+bool TokenCursorSkipToTokenOnLine(TokenCursor& cursor) {
+    return SkipToToken<true>(cursor);
 }
 
 bool TokenCursorSkipLine(TokenCursor& cursor) {
