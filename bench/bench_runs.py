@@ -69,6 +69,67 @@ def run_f3d(ply, png, timeout):
     return elapsed, peak_rss_mib(done.stderr)
 
 
+class ViewerRun:
+    """A zelviewer started by start_zelviewer, its third frame drawn."""
+
+    def __init__(self, process, start, report, first_frame, window, log):
+        self.process = process
+        self.start = start              # time.monotonic() when it was spawned
+        self.report = report            # seconds to the last edge-report line
+        self.first_frame = first_frame  # seconds to the first buffer swap
+        self.window = window            # the X window id
+        self.log = log                  # the swap log
+
+    def close(self):
+        """Ends the viewer with Esc; its peak memory in MiB."""
+        subprocess.run(["xdotool", "key", "--window", self.window, "Escape"],
+                       stderr=subprocess.DEVNULL)
+        rest = self.process.stderr.read()
+        self.process.wait()
+        return peak_rss_mib(rest)
+
+
+def start_zelviewer(bin_dir, mesh, log, timeout, swap_log_limit=None):
+    """Starts zelviewer on mesh with its buffer swaps noted in log (libzel_swap_clock.so,
+    preloaded; the viewer itself is unchanged) and waits for its report and its third frame: the
+    first, the one that records the display list, and one replay."""
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, ZEL_SWAP_LOG=log,
+               LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
+    if swap_log_limit is not None:
+        env["ZEL_SWAP_LOG_LIMIT"] = str(swap_log_limit)
+    start = time.monotonic()
+    process = subprocess.Popen(
+        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", mesh],
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
+    report = None
+    lines = []
+    for line in process.stderr:
+        lines.append(line)
+        if line.endswith("edges with inconsistent normals\n"):
+            report = time.monotonic() - start
+            break
+    if report is None:
+        process.wait()
+        sys.exit("zelviewer printed no edge report for %s:\n%s" % (mesh, "".join(lines)))
+    # The swap times are absolute CLOCK_MONOTONIC seconds, the clock time.monotonic() reads.
+    deadline = time.monotonic() + timeout
+    swaps = read_swaps(log)
+    while len(swaps) < 3 and time.monotonic() < deadline:
+        time.sleep(0.01)
+        swaps = read_swaps(log)
+    if len(swaps) < 3:
+        process.kill()
+        sys.exit("zelviewer drew no frames for %s" % mesh)
+    window = subprocess.run(["xdotool", "search", "--name", "^ZEL viewer$"], capture_output=True,
+                            text=True).stdout.split()
+    if not window:
+        process.kill()
+        sys.exit("no zelviewer window found")
+    return ViewerRun(process, start, report, swaps[0] - start, window[0], log)
+
+
 def load():
     with open("/proc/loadavg") as f:
         return " ".join(f.read().split()[:3])

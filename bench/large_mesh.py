@@ -27,17 +27,9 @@ import tempfile
 import time
 
 from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, read_swaps, run_f3d,
-                        warm_memory)
+                        start_zelviewer, warm_memory)
 
 TIMEOUT_SECONDS = 1800
-
-
-def wait_for(condition, what):
-    deadline = time.monotonic() + TIMEOUT_SECONDS
-    while not condition():
-        if time.monotonic() > deadline:
-            sys.exit("timed out waiting for " + what)
-        time.sleep(0.05)
 
 
 def xdotool(*arguments):
@@ -45,36 +37,10 @@ def xdotool(*arguments):
 
 
 def run_zelviewer(bin_dir, mesh, work, drag_seconds):
-    log = os.path.join(work, "swap.log")
-    if os.path.exists(log):
-        os.remove(log)
-    env = dict(os.environ, ZEL_SWAP_LOG=log, ZEL_SWAP_LOG_LIMIT="100000",
-               LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
-    start = time.monotonic()
-    process = subprocess.Popen(
-        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", mesh],
-        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
-    report = None
-    lines = []
-    for line in process.stderr:
-        lines.append(line)
-        if line.endswith("edges with inconsistent normals\n"):
-            report = time.monotonic() - start
-            break
-    if report is None:
-        process.wait()
-        sys.exit("zelviewer printed no edge report:\n" + "".join(lines))
-    # the first frame, the one that records the list, and one replay
-    wait_for(lambda: len(read_swaps(log)) >= 3, "zelviewer's third frame")
-    swaps = read_swaps(log)
-    first_frame = swaps[0] - start
-    window = xdotool("search", "--name", "^ZEL viewer$").split()
-    if not window:
-        process.kill()
-        sys.exit("no zelviewer window found")
-    window = window[0]
+    viewer = start_zelviewer(bin_dir, mesh, os.path.join(work, "swap.log"), TIMEOUT_SECONDS,
+                             swap_log_limit=100000)
     geometry = dict(line.split("=") for line in
-                    xdotool("getwindowgeometry", "--shell", window).split())
+                    xdotool("getwindowgeometry", "--shell", viewer.window).split())
     x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
     y = int(geometry["Y"]) + int(geometry["HEIGHT"]) // 2
     # a slow orbit in the default mode: one small step every 50 ms for the whole drag
@@ -88,13 +54,12 @@ def run_zelviewer(bin_dir, mesh, work, drag_seconds):
         time.sleep(0.05)
     xdotool("mouseup", "1")
     released = time.monotonic()
-    during = [t for t in read_swaps(log) if pressed <= t <= released]
+    during = [t for t in read_swaps(viewer.log) if pressed <= t <= released]
     fps = (len(during) - 1) / (during[-1] - during[0]) if len(during) > 1 else float("nan")
-    xdotool("key", "--window", window, "Escape")
-    rest = process.stderr.read()
-    process.wait()
-    return {"report": report, "first frame": first_frame, "frames while dragging": len(during),
-            "fps while dragging": fps, "peak GiB": peak_rss_mib(rest) / 1024.0}
+    peak = viewer.close()
+    return {"report": viewer.report, "first frame": viewer.first_frame,
+            "frames while dragging": len(during), "fps while dragging": fps,
+            "peak GiB": peak / 1024.0}
 
 
 def run_zelcheck(bin_dir, mesh):

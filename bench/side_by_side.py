@@ -31,7 +31,7 @@ import sys
 import tempfile
 import time
 
-from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, read_swaps, run_f3d,
+from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, run_f3d, start_zelviewer,
                         warm_memory)
 
 # A start-up that takes longer than this has failed.
@@ -52,40 +52,8 @@ def run_zelconvert(bin_dir, ply, output):
 
 
 def run_zelviewer(bin_dir, mesh, log):
-    if os.path.exists(log):
-        os.remove(log)
-    env = dict(os.environ, ZEL_SWAP_LOG=log,
-               LD_PRELOAD=os.path.join(bin_dir, "libzel_swap_clock.so"))
-    start = time.monotonic()
-    process = subprocess.Popen(
-        ["/usr/bin/time", "-f", TIME_FORMAT, os.path.join(bin_dir, "zelviewer"), "-file", mesh],
-        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env)
-    report = None
-    for line in process.stderr:
-        if line.endswith("edges with inconsistent normals\n"):
-            report = time.monotonic() - start
-            break
-    if report is None:
-        process.wait()
-        sys.exit("zelviewer printed no edge report for %s" % mesh)
-    # The swap times are absolute CLOCK_MONOTONIC seconds, the clock time.monotonic() reads.
-    deadline = time.monotonic() + TIMEOUT_SECONDS
-    swaps = read_swaps(log)
-    while len(swaps) < 3 and time.monotonic() < deadline:
-        time.sleep(0.01)
-        swaps = read_swaps(log)
-    if len(swaps) < 3:
-        process.kill()
-        sys.exit("zelviewer drew no frames for %s" % mesh)
-    window = subprocess.run(["xdotool", "search", "--name", "^ZEL viewer$"], capture_output=True,
-                            text=True).stdout.split()
-    if not window:
-        process.kill()
-        sys.exit("no zelviewer window found")
-    subprocess.run(["xdotool", "key", "--window", window[0], "Escape"], stderr=subprocess.DEVNULL)
-    rest = process.stderr.read()
-    process.wait()
-    return report, swaps[0] - start, peak_rss_mib(rest)
+    viewer = start_zelviewer(bin_dir, mesh, log, TIMEOUT_SECONDS)
+    return viewer.report, viewer.first_frame, viewer.close()
 
 
 def print_table(title, sizes, results, runs):
