@@ -140,12 +140,3 @@ int WeldPositions(float* coordinates, int vertexCount, int* indices, std::size_t
     }
     return weldedCount;
 }
-
-int ZelMeshWeld(ZelMesh* mesh) {
-    const int welded = WeldPositions(mesh->coordinates.data(), ZelMeshVertexCount(*mesh),
-                                     mesh->indices.data(), mesh->indices.size());
-    if (welded >= 0) {
-        mesh->coordinates.resize(3 * static_cast<std::size_t>(welded));
-    }
-    return welded;
-}

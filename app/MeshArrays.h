@@ -75,6 +75,3 @@ inline bool PolygonFanAdd(PolygonFan& fan, MeshArrays& arrays, int corner) {
 // order of their first appearance and moving them to the front of the coordinates, renumbers the
 // corners, and returns the new vertex count; -1, with nothing changed, without memory.
 int WeldPositions(float* coordinates, int vertexCount, int* indices, std::size_t cornerCount);
-
-// The same on a ZelMesh.
-int ZelMeshWeld(ZelMesh* mesh);

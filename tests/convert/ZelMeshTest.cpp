@@ -52,40 +52,50 @@ ZelMesh SplitCube() {
     return split;
 }
 
+// WeldPositions on a ZelMesh, its coordinates cut to the welded count.
+int Weld(ZelMesh* mesh) {
+    const int welded = WeldPositions(mesh->coordinates.data(), ZelMeshVertexCount(*mesh),
+                                     mesh->indices.data(), mesh->indices.size());
+    if (welded >= 0) {
+        mesh->coordinates.resize(3 * static_cast<std::size_t>(welded));
+    }
+    return welded;
+}
+
 }  // namespace
 
-TEST(ZelMeshWeld, SplitCubeWeldsToEightCornersAndStaysClosed) {
+TEST(WeldPositions, SplitCubeWeldsToEightCornersAndStaysClosed) {
     ZelMesh mesh = SplitCube();
     ASSERT_FALSE(EdgeCountsClosedAndConsistent(EdgeCountsDirect(mesh.indices)));
-    EXPECT_EQ(ZelMeshWeld(&mesh), 8);
+    EXPECT_EQ(Weld(&mesh), 8);
     EXPECT_EQ(ZelMeshVertexCount(mesh), 8);
     EXPECT_EQ(ZelMeshFaceCount(mesh), 12);
     EXPECT_TRUE(EdgeCountsClosedAndConsistent(EdgeCountsDirect(mesh.indices)));
     EXPECT_NEAR(SignedVolume(mesh), 1.0, 1e-12);
 }
 
-TEST(ZelMeshWeld, VerticesAreNumberedInOrderOfFirstAppearance) {
+TEST(WeldPositions, VerticesAreNumberedInOrderOfFirstAppearance) {
     //  2 . 1        vertices 0 and 3 share a position, as do 1 and 4
     //  | /          the welded vertices keep the first of each
     //  0 (3)
     ZelMesh mesh;
     mesh.coordinates = {0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 5, 5, 5};
     mesh.indices = {0, 1, 2, 3, 5, 4};
-    EXPECT_EQ(ZelMeshWeld(&mesh), 4);
+    EXPECT_EQ(Weld(&mesh), 4);
     const std::vector<float> expectedCoordinates = {0, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
     const std::vector<int> expectedIndices = {0, 1, 2, 0, 3, 1};
     EXPECT_EQ(mesh.coordinates, expectedCoordinates);
     EXPECT_EQ(mesh.indices, expectedIndices);
 }
 
-TEST(ZelMeshWeld, MergesExactPositionsOnlyWithZeroAndNegativeZeroAlike) {
+TEST(WeldPositions, MergesExactPositionsOnlyWithZeroAndNegativeZeroAlike) {
     const float one = 1.0f;
     const float nextAfterOne = std::nextafter(one, 2.0f);
     ZelMesh mesh;
     mesh.coordinates = {-0.0f,        0.0f,  one,  0.0f, -0.0f, one,  0.0f, 0.0f,
                         nextAfterOne, -0.0f, 0.0f, one,  0.0f,  0.0f, -one};
     mesh.indices = {0, 1, 2, 3, 4, 2};
-    EXPECT_EQ(ZelMeshWeld(&mesh), 3);
+    EXPECT_EQ(Weld(&mesh), 3);
     const std::vector<int> expectedIndices = {0, 0, 1, 0, 2, 1};
     EXPECT_EQ(mesh.indices, expectedIndices);
     // the first vertex at a position is the one kept, sign of zero included
@@ -93,7 +103,7 @@ TEST(ZelMeshWeld, MergesExactPositionsOnlyWithZeroAndNegativeZeroAlike) {
     EXPECT_EQ(mesh.coordinates[5], nextAfterOne);
 }
 
-TEST(ZelMeshWeld, AgreesWithAnOrderedMapOnManyRepeatedPositions) {
+TEST(WeldPositions, AgreesWithAnOrderedMapOnManyRepeatedPositions) {
     // a small lattice of positions drawn many times, so that probes collide and wrap
     std::mt19937 random(7);
     std::uniform_int_distribution<int> cell(0, 20);
@@ -116,7 +126,7 @@ TEST(ZelMeshWeld, AgreesWithAnOrderedMapOnManyRepeatedPositions) {
         expectedRemap.push_back(inserted.first->second);
     }
 
-    EXPECT_EQ(ZelMeshWeld(&mesh), static_cast<int>(firstSeen.size()));
+    EXPECT_EQ(Weld(&mesh), static_cast<int>(firstSeen.size()));
     ASSERT_EQ(mesh.indices.size(), expectedRemap.size());
     for (int v = 0; v < vertexCount; ++v) {
         ASSERT_EQ(mesh.indices[v], expectedRemap[v]) << "vertex " << v;
