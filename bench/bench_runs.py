@@ -130,6 +130,13 @@ def start_zelviewer(bin_dir, mesh, log, timeout, swap_log_limit=None):
     return ViewerRun(process, start, report, swaps[0] - start, window[0], log)
 
 
+def run_under_display():
+    """Runs this script again under a private X server (xvfb-run) when there is no DISPLAY."""
+    if not os.environ.get("DISPLAY"):
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24",
+                               sys.executable] + sys.argv)
+
+
 def load():
     with open("/proc/loadavg") as f:
         return " ".join(f.read().split()[:3])

@@ -27,7 +27,7 @@ import tempfile
 import time
 
 from bench_runs import (TIME_FORMAT, ensure_torus, load, peak_rss_mib, read_swaps, run_f3d,
-                        start_zelviewer, warm_memory)
+                        run_under_display, start_zelviewer, warm_memory)
 
 TIMEOUT_SECONDS = 1800
 
@@ -82,9 +82,7 @@ def main():
     parser.add_argument("--warm-gib", type=float, default=10.0)
     args = parser.parse_args()
 
-    if not os.environ.get("DISPLAY"):
-        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24",
-                               sys.executable] + sys.argv)
+    run_under_display()
 
     bin_dir = os.path.abspath(args.bin)
     os.makedirs(args.work, exist_ok=True)
